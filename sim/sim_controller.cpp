@@ -1,0 +1,508 @@
+#include "sim/sim_controller.h"
+
+#include "link/commands.h"
+
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <cwchar>
+#include <deque>
+#include <memory>
+
+// The opaque hidapi handle, as the simulated controller keeps it.
+struct hid_device_ {
+    int id = 0;
+    bool open = true;
+    sim::Module module;
+    // The packet being joined: header, body so far, reports so far.
+    bool joining = false;
+    sim::Packet partial;
+    // Replies waiting to be read, oldest first, with the bytes each delivers.
+    std::deque<std::pair<sim::Report, std::size_t>> replies;
+};
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint8_t kReplyWanted = 0x40;
+constexpr std::uint8_t kReadRequest = 0x80;
+constexpr std::uint8_t kError = 0x20;
+constexpr std::uint16_t kValidateWord = 0x1A1A;
+constexpr std::size_t kInputReportBytes = 64;  // the controller's input report, no ID byte
+constexpr std::size_t kShortReplyBytes = 4;     // a header and no data
+
+struct State {
+    std::vector<Module> modules;
+    AckMode ackMode = AckMode::Ok;
+    StatusReply statusReply = StatusReply::Normal;
+    std::vector<std::uint8_t> statusSeries{0x00};
+    std::size_t statusIndex = 0;
+    int writesUntilFailure = 0;
+    int readsUntilFailure = 0;
+    std::FILE* trace = nullptr;
+    bool initialised = false;
+    std::wstring lastError = L"Success";
+
+    std::vector<Packet> packets;
+    std::vector<Report> reports;
+    std::vector<Call> calls;
+    std::vector<std::string> violations;
+};
+
+State& S()
+{
+    static State state;
+    return state;
+}
+
+// Handles live as long as the process, so that a use after close can be
+// noticed and recorded instead of touching freed memory.
+std::deque<std::unique_ptr<hid_device_>>& Handles()
+{
+    static std::deque<std::unique_ptr<hid_device_>> handles;
+    return handles;
+}
+
+int Record(const char* function, const hid_device* device, int result)
+{
+    S().calls.push_back({function, device != nullptr ? device->id : 0, result});
+    return result;
+}
+
+// Checks that a handle may be used; records the violation when not.
+bool Usable(const char* function, hid_device* device)
+{
+    if (device == nullptr) {
+        S().violations.push_back(std::string(function) + " with a null handle");
+        return false;
+    }
+    if (!device->open) {
+        S().violations.push_back(std::string(function) + " on handle " + std::to_string(device->id) +
+                                 " after it was closed");
+        return false;
+    }
+    return true;
+}
+
+bool Countdown(int& counter)
+{
+    if (counter > 0 && --counter == 0) {
+        return true;
+    }
+    return false;
+}
+
+// Queues a reply: flags, the packet's sequence, a length field, data bytes.
+void Reply(hid_device* device, std::uint8_t flags, std::uint8_t sequence, std::uint16_t length,
+           std::initializer_list<std::uint8_t> data = {}, std::size_t delivered = kInputReportBytes)
+{
+    Report reply{};
+    reply[0] = flags;
+    reply[1] = sequence;
+    reply[2] = static_cast<std::uint8_t>(length & 0xFF);
+    reply[3] = static_cast<std::uint8_t>(length >> 8);
+    std::copy(data.begin(), data.end(), reply.begin() + 4);
+    device->replies.emplace_back(reply, delivered);
+}
+
+// The controller's answer to a complete packet; also the trace line's tail.
+std::string Answer(hid_device* device, const Packet& packet)
+{
+    State& s = S();
+    if ((packet.flags & kReplyWanted) == 0) {
+        return "no reply wanted";
+    }
+    if ((packet.flags & kReadRequest) != 0) {
+        if (packet.commandWord != kValidateWord) {
+            Reply(device, kError, packet.sequence, 0);
+            return "unknown read, refused";
+        }
+        const std::uint8_t status = s.statusSeries.empty()
+                                        ? 0
+                                        : s.statusSeries[std::min(s.statusIndex, s.statusSeries.size() - 1)];
+        ++s.statusIndex;
+        char text[32];
+        std::snprintf(text, sizeof text, "status 0x%02X", status);
+        switch (s.statusReply) {
+        case StatusReply::Normal:
+            Reply(device, 0, packet.sequence, 2, {status});
+            return text;
+        case StatusReply::Silent:
+            return "no reply";
+        case StatusReply::Empty:
+            Reply(device, 0, packet.sequence, 0);
+            return "empty reply";
+        case StatusReply::ErrorFlag:
+            Reply(device, kError, packet.sequence, 2);
+            return "refused (error flag)";
+        case StatusReply::Short:
+            Reply(device, 0, packet.sequence, 2, {status}, kShortReplyBytes);
+            return "short reply";
+        }
+    }
+    switch (s.ackMode) {
+    case AckMode::Ok:
+        Reply(device, 0, packet.sequence, 0);
+        return "ack";
+    case AckMode::ErrorFlag:
+        Reply(device, kError, packet.sequence, 0);
+        return "refused (error flag)";
+    case AckMode::Silent:
+        return "no ack";
+    }
+    return "";
+}
+
+void Complete(hid_device* device)
+{
+    Packet& packet = device->partial;
+    if (packet.payload.size() >= 2) {
+        packet.commandWord = static_cast<std::uint16_t>(packet.payload[0] | packet.payload[1] << 8);
+        packet.payload.erase(packet.payload.begin(), packet.payload.begin() + 2);
+    }
+    const std::string answer = Answer(device, packet);
+    if (S().trace != nullptr) {
+        std::fprintf(S().trace, "sim: seq %3u  %-40s %d report%s -> %s\n", packet.sequence, Describe(packet).c_str(),
+                     packet.reports, packet.reports == 1 ? " " : "s", answer.c_str());
+        std::fflush(S().trace);
+    }
+    S().packets.push_back(std::move(packet));
+    device->partial = Packet{};
+    device->joining = false;
+}
+
+// Takes one output report into the packet being joined.
+void Join(hid_device* device, const Report& report)
+{
+    Packet& packet = device->partial;
+    std::size_t from = 1;
+    if (!device->joining) {
+        packet = Packet{};
+        packet.handle = device->id;
+        packet.flags = report[1];
+        packet.sequence = report[2];
+        packet.length = static_cast<std::uint16_t>(report[3] | report[4] << 8);
+        device->joining = true;
+        from = 5;
+    }
+    ++packet.reports;
+    // The body is collected in payload, command word first; split on completion.
+    for (std::size_t i = from; i < report.size() && packet.payload.size() < packet.length; ++i) {
+        packet.payload.push_back(report[i]);
+    }
+    if (packet.payload.size() >= packet.length) {
+        Complete(device);
+    }
+}
+
+const Module* FindModule(unsigned short vendorId, unsigned short productId, const wchar_t* serial)
+{
+    for (const Module& module : S().modules) {
+        if (module.vendorId == vendorId && module.productId == productId &&
+            (serial == nullptr || module.serial == serial)) {
+            return &module;
+        }
+    }
+    return nullptr;
+}
+
+hid_device* Open(const Module* module)
+{
+    State& s = S();
+    s.initialised = true;  // hid_open initialises the library when needed
+    if (module == nullptr) {
+        s.lastError = L"No HID devices with requested VID/PID found in the system.";
+        errno = ENOENT;
+        return nullptr;
+    }
+    if (module->access == Access::Denied) {
+        s.lastError = L"Failed to open a device with path '" +
+                      std::wstring(module->path.begin(), module->path.end()) + L"': Permission denied";
+        errno = EACCES;
+        return nullptr;
+    }
+    if (module->access == Access::Busy) {
+        s.lastError = L"Failed to open a device with path '" +
+                      std::wstring(module->path.begin(), module->path.end()) + L"': Device or resource busy";
+        errno = EBUSY;
+        return nullptr;
+    }
+    auto device = std::make_unique<hid_device_>();
+    device->id = static_cast<int>(Handles().size()) + 1;
+    device->module = *module;
+    Handles().push_back(std::move(device));
+    s.lastError = L"Success";
+    return Handles().back().get();
+}
+
+int CopyString(const std::wstring& text, wchar_t* out, std::size_t max)
+{
+    if (out == nullptr || max == 0) {
+        return -1;
+    }
+    std::wcsncpy(out, text.c_str(), max);
+    out[max - 1] = L'\0';
+    return 0;
+}
+
+}  // namespace
+
+void Reset()
+{
+    for (auto& handle : Handles()) {
+        handle->open = false;
+    }
+    S() = State{};
+    SetModuleCount(1);
+}
+
+Module DefaultModule(int index)
+{
+    Module module;
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "SIM%04d", index + 1);
+    module.serial = std::wstring(serial, serial + std::strlen(serial));
+    module.path = "/dev/hidraw-sim" + std::to_string(index);
+    return module;
+}
+
+void SetModules(std::vector<Module> modules) { S().modules = std::move(modules); }
+
+void SetModuleCount(int count)
+{
+    std::vector<Module> modules;
+    for (int i = 0; i < count; ++i) {
+        modules.push_back(DefaultModule(i));
+    }
+    SetModules(std::move(modules));
+}
+
+void SetAckMode(AckMode mode) { S().ackMode = mode; }
+void SetStatusReply(StatusReply reply) { S().statusReply = reply; }
+
+void SetStatusSeries(std::vector<std::uint8_t> series)
+{
+    S().statusSeries = std::move(series);
+    S().statusIndex = 0;
+}
+
+void FailWriteAt(int nth) { S().writesUntilFailure = nth; }
+void FailReadAt(int nth) { S().readsUntilFailure = nth; }
+void SetTrace(std::FILE* out) { S().trace = out; }
+
+const std::vector<Packet>& Packets() { return S().packets; }
+const std::vector<Report>& WrittenReports() { return S().reports; }
+const std::vector<Call>& Calls() { return S().calls; }
+const std::vector<std::string>& Violations() { return S().violations; }
+
+int CallCount(std::string_view function)
+{
+    int count = 0;
+    for (const Call& call : S().calls) {
+        count += call.function == function ? 1 : 0;
+    }
+    return count;
+}
+
+int OpenHandleCount()
+{
+    int count = 0;
+    for (const auto& handle : Handles()) {
+        count += handle->open ? 1 : 0;
+    }
+    return count;
+}
+
+void ClearRecords()
+{
+    S().packets.clear();
+    S().reports.clear();
+    S().calls.clear();
+    S().violations.clear();
+}
+
+std::string Hex(const std::uint8_t* bytes, std::size_t count)
+{
+    std::string text;
+    char digits[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", bytes[i]);
+        text += digits;
+    }
+    return text;
+}
+
+std::string Describe(const Packet& packet)
+{
+    std::string text = (packet.flags & kReadRequest) != 0 ? "read " : "";
+    if (const char* name = lumora::CommandName(packet.commandWord)) {
+        text += name;
+    } else {
+        char word[8];
+        std::snprintf(word, sizeof word, "0x%04X", packet.commandWord);
+        text += word;
+    }
+    return text + " [" + Hex(packet.payload.data(), packet.payload.size()) + "]";
+}
+
+}  // namespace sim
+
+using sim::S;
+
+extern "C" {
+
+int hid_init(void)
+{
+    S().initialised = true;
+    return sim::Record("hid_init", nullptr, 0);
+}
+
+int hid_exit(void)
+{
+    S().initialised = false;
+    return sim::Record("hid_exit", nullptr, 0);
+}
+
+hid_device* hid_open(unsigned short vendor_id, unsigned short product_id, const wchar_t* serial_number)
+{
+    hid_device* device = sim::Open(sim::FindModule(vendor_id, product_id, serial_number));
+    sim::Record("hid_open", device, device != nullptr ? 0 : -1);
+    return device;
+}
+
+hid_device* hid_open_path(const char* path)
+{
+    const sim::Module* found = nullptr;
+    for (const sim::Module& module : S().modules) {
+        if (path != nullptr && module.path == path) {
+            found = &module;
+            break;
+        }
+    }
+    hid_device* device = sim::Open(found);
+    sim::Record("hid_open_path", device, device != nullptr ? 0 : -1);
+    return device;
+}
+
+int hid_write(hid_device* dev, const unsigned char* data, size_t length)
+{
+    if (!sim::Usable("hid_write", dev)) {
+        return sim::Record("hid_write", dev, -1);
+    }
+    if (sim::Countdown(S().writesUntilFailure)) {
+        S().lastError = L"Simulated write failure";
+        return sim::Record("hid_write", dev, -1);
+    }
+    sim::Report report{};
+    std::memcpy(report.data(), data, std::min(length, report.size()));
+    if (length != report.size()) {
+        S().violations.push_back("hid_write of " + std::to_string(length) + " bytes");
+    }
+    if (report[0] != 0) {
+        S().violations.push_back("hid_write with report ID " + std::to_string(report[0]));
+    }
+    S().reports.push_back(report);
+    sim::Join(dev, report);
+    return sim::Record("hid_write", dev, static_cast<int>(length));
+}
+
+int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds)
+{
+    (void)milliseconds;  // a missing reply times out at once
+    if (!sim::Usable("hid_read_timeout", dev)) {
+        return sim::Record("hid_read_timeout", dev, -1);
+    }
+    if (sim::Countdown(S().readsUntilFailure)) {
+        S().lastError = L"Simulated read failure";
+        return sim::Record("hid_read_timeout", dev, -1);
+    }
+    if (dev->replies.empty()) {
+        return sim::Record("hid_read_timeout", dev, 0);
+    }
+    const auto [reply, delivered] = dev->replies.front();
+    dev->replies.pop_front();
+    const std::size_t count = std::min(length, delivered);
+    std::memcpy(data, reply.data(), count);
+    return sim::Record("hid_read_timeout", dev, static_cast<int>(count));
+}
+
+int hid_read(hid_device* dev, unsigned char* data, size_t length) { return hid_read_timeout(dev, data, length, -1); }
+
+void hid_close(hid_device* dev)
+{
+    sim::Record("hid_close", dev, 0);
+    if (dev == nullptr) {
+        return;
+    }
+    if (!dev->open) {
+        S().violations.push_back("hid_close on handle " + std::to_string(dev->id) + " after it was closed");
+        return;
+    }
+    dev->open = false;
+}
+
+struct hid_device_info* hid_enumerate(unsigned short vendor_id, unsigned short product_id)
+{
+    S().initialised = true;
+    hid_device_info* head = nullptr;
+    hid_device_info** tail = &head;
+    for (const sim::Module& module : S().modules) {
+        if ((vendor_id != 0 && module.vendorId != vendor_id) || (product_id != 0 && module.productId != product_id)) {
+            continue;
+        }
+        auto* info = new hid_device_info{};
+        info->path = strdup(module.path.c_str());
+        info->vendor_id = module.vendorId;
+        info->product_id = module.productId;
+        info->serial_number = wcsdup(module.serial.c_str());
+        info->manufacturer_string = wcsdup(module.manufacturer.c_str());
+        info->product_string = wcsdup(module.product.c_str());
+        info->interface_number = 0;
+        info->bus_type = HID_API_BUS_USB;
+        *tail = info;
+        tail = &info->next;
+    }
+    sim::Record("hid_enumerate", nullptr, 0);
+    return head;
+}
+
+void hid_free_enumeration(struct hid_device_info* devs)
+{
+    while (devs != nullptr) {
+        hid_device_info* next = devs->next;
+        std::free(devs->path);
+        std::free(devs->serial_number);
+        std::free(devs->manufacturer_string);
+        std::free(devs->product_string);
+        delete devs;
+        devs = next;
+    }
+}
+
+const wchar_t* hid_error(hid_device* dev)
+{
+    (void)dev;
+    return S().lastError.c_str();
+}
+
+int hid_get_manufacturer_string(hid_device* dev, wchar_t* string, size_t maxlen)
+{
+    return sim::Usable("hid_get_manufacturer_string", dev) ? sim::CopyString(dev->module.manufacturer, string, maxlen)
+                                                            : -1;
+}
+
+int hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen)
+{
+    return sim::Usable("hid_get_product_string", dev) ? sim::CopyString(dev->module.product, string, maxlen) : -1;
+}
+
+int hid_get_serial_number_string(hid_device* dev, wchar_t* string, size_t maxlen)
+{
+    return sim::Usable("hid_get_serial_number_string", dev) ? sim::CopyString(dev->module.serial, string, maxlen)
+                                                             : -1;
+}
+
+}  // extern "C"

@@ -1,0 +1,110 @@
+// The simulated controller: implements the hidapi functions the system calls
+// and behaves as the projection controller does on the wire. It joins output
+// reports into packets by their length field, acknowledges every write that
+// wants a reply, answers the look-up-table status read, and records every call
+// and every report. Tests link it in place of hidapi; the same code, built as
+// a shared library, can be preloaded under the unchanged binaries.
+//
+// Single-threaded, like the system it serves.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+using Report = std::array<std::uint8_t, 65>;
+
+// How the controller answers a write packet.
+enum class AckMode {
+    Ok,         // flags 0x00
+    ErrorFlag,  // flags 0x20: the controller refuses the command
+    Silent,     // no acknowledgement: the read times out at once
+};
+
+// How the controller answers the look-up-table status read request.
+enum class StatusReply {
+    Normal,     // length 2, byte 4 the next status of the series
+    Silent,     // no reply: the read times out at once
+    Empty,      // a reply whose length field is 0
+    ErrorFlag,  // a reply with the error flag set
+    Short,      // a 4-byte reply: a header that promises data, no status byte
+};
+
+// Why an attached module cannot be opened.
+enum class Access {
+    Ok,
+    Denied,  // the user may not open the device node
+    Busy,    // another program holds the device
+};
+
+struct Module {
+    std::string path;
+    std::wstring serial;
+    std::wstring manufacturer = L"Simulated";
+    std::wstring product = L"Projection Controller";
+    std::uint16_t vendorId = 0x0451;
+    std::uint16_t productId = 0x6401;
+    Access access = Access::Ok;
+};
+
+// One packet as the controller joined it from its reports.
+struct Packet {
+    int handle = 0;  // which open it came through, counted from 1
+    std::uint8_t flags = 0;
+    std::uint8_t sequence = 0;
+    std::uint16_t length = 0;
+    std::uint16_t commandWord = 0;
+    std::vector<std::uint8_t> payload;
+    int reports = 0;
+};
+
+// One hidapi call. handle is 0 for calls without one (or with a null handle).
+struct Call {
+    std::string function;
+    int handle = 0;
+    int result = 0;
+};
+
+// Back to the defaults: one module attached, acknowledgements clear, status
+// 0x00, no faults, no trace, records cleared. Handles opened before are
+// treated as closed: using one counts as a violation.
+void Reset();
+
+// Attached modules, in enumeration order; hid_open takes the first match.
+void SetModules(std::vector<Module> modules);
+// count modules with serials "SIM0001", "SIM0002", ...; 0 = nothing attached.
+void SetModuleCount(int count);
+Module DefaultModule(int index);
+
+void SetAckMode(AckMode mode);
+void SetStatusReply(StatusReply reply);
+// Status bytes for successive status reads; the last one repeats.
+void SetStatusSeries(std::vector<std::uint8_t> series);
+
+// The nth hid_write (or hid_read_timeout) from now returns -1; 0 disarms.
+void FailWriteAt(int nth);
+void FailReadAt(int nth);
+
+// Prints each decoded packet and the answer to it; nullptr stops.
+void SetTrace(std::FILE* out);
+
+const std::vector<Packet>& Packets();
+const std::vector<Report>& WrittenReports();
+const std::vector<Call>& Calls();
+int CallCount(std::string_view function);
+// Every use of a handle after it was closed (and other misuse), one line each.
+const std::vector<std::string>& Violations();
+int OpenHandleCount();
+// Forgets the recorded calls, reports, packets and violations; keeps settings.
+void ClearRecords();
+
+// "CmdLedEnable [08]", "read CmdValidate []", "0x1234 [..]".
+std::string Describe(const Packet& packet);
+std::string Hex(const std::uint8_t* bytes, std::size_t count);
+
+}  // namespace sim

@@ -1,0 +1,29 @@
+// Opening the controller and putting it back into video mode. This is the only
+// place where a device is opened; the link closes it after a link failure.
+#pragma once
+
+#include <cstdint>
+
+namespace lumora {
+
+inline constexpr std::uint16_t kVendorId = 0x0451;
+inline constexpr std::uint16_t kProductId = 0x6401;
+
+// The state the operator interface starts from: no device open, and the HID
+// library released once. Nothing reaches the controller.
+void EnterStartupState();
+
+// Closes an open device, initialises the HID library and opens the first
+// controller found. Returns whether a device is now open. Sends no command.
+bool ConnectDevice();
+
+// Closes an open device, opens the controller afresh (without initialising
+// the HID library first) and sends the 18 video-mode commands whether or not
+// the open succeeded. Examines no result.
+void StartVideoMode();
+
+// Closes an open device and releases the HID library; for front ends that
+// end the process.
+void ReleaseDevice();
+
+}  // namespace lumora

@@ -1,0 +1,174 @@
+#include "link/link.h"
+
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace lumora {
+
+hid_device* deviceHandle = nullptr;
+int deviceConnected = 0;
+std::uint8_t sequenceNumber = 0;
+std::uint8_t OutputReport[kReportSize] = {};
+std::uint8_t InputReport[kReportSize] = {};
+LinkCounters linkCounters = {};
+
+void ClearLinkCounters() { linkCounters = {}; }
+
+namespace {
+
+// A write or read failed: close the device once and forget it, so that every
+// later operation fails at once, as with no device, until the next connect.
+void LinkFailure()
+{
+    hid_close(deviceHandle);
+    deviceConnected = 0;
+    deviceHandle = nullptr;
+    ++linkCounters.linkFailures;
+}
+
+// Copies body bytes [from, from + count) of the packet to dest. Body byte 0 is
+// the code byte of the command word, byte 1 the group byte, then the payload.
+void CopyBody(std::uint8_t* dest, const CommandPacket& packet, std::size_t from, std::size_t count)
+{
+    for (; count > 0 && from < 2; --count, ++from) {
+        *dest++ = static_cast<std::uint8_t>(from == 0 ? packet.commandWord & 0xFF : packet.commandWord >> 8);
+    }
+    std::memcpy(dest, packet.payload + (from - 2), count);
+}
+
+std::uint16_t ReplyLength()
+{
+    return static_cast<std::uint16_t>(InputReport[kReplyLengthAt] | (InputReport[kReplyLengthAt + 1] << 8));
+}
+
+}  // namespace
+
+void PrepareWrite(CommandPacket& packet, const CommandEntry& entry)
+{
+    packet.flags = kWriteFlags;
+    packet.sequence = sequenceNumber++;
+    packet.length = static_cast<std::uint16_t>(entry.payloadLength + 2);
+    packet.commandWord = static_cast<std::uint16_t>(entry.group << 8 | entry.code);
+}
+
+int SendCommand(const CommandPacket& packet)
+{
+    const std::size_t length = packet.length;
+    if (length > kMaxBody) {
+        // The body cannot hold more; sending it would put bytes past the
+        // packet on the wire.
+        ++linkCounters.commandsFailed;
+        return -1;
+    }
+
+    // First report: header, then as much of the body as fits. Bytes behind
+    // the end of the packet are zeroed so nothing stale reaches the wire.
+    std::size_t n = std::min(length, kFirstReportBody);
+    OutputReport[kReportIdAt] = 0;
+    OutputReport[kFlagsAt] = packet.flags;
+    OutputReport[kSequenceAt] = packet.sequence;
+    OutputReport[kLengthAt] = static_cast<std::uint8_t>(length & 0xFF);
+    OutputReport[kLengthAt + 1] = static_cast<std::uint8_t>(length >> 8);
+    CopyBody(OutputReport + kFirstBodyAt, packet, 0, n);
+    std::memset(OutputReport + kFirstBodyAt + n, 0, kFirstReportBody - n);
+
+    int result = -1;
+    if (length <= kFirstReportBody) {
+        if (WriteReport(true) >= 0) {
+            result = static_cast<int>(kHeaderSize + length);
+        }
+    } else if (WriteReport(false) >= 0) {
+        // Continuation reports: 64 body bytes each, no header; only the last
+        // one waits for the acknowledgement.
+        std::size_t sent = kFirstReportBody;
+        for (;;) {
+            n = std::min(length - sent, kContinuationBody);
+            CopyBody(OutputReport + kContinuationBodyAt, packet, sent, n);
+            std::memset(OutputReport + kContinuationBodyAt + n, 0, kContinuationBody - n);
+            const bool last = sent + kContinuationBody >= length;
+            if (WriteReport(last) < 0) {
+                break;
+            }
+            sent += kContinuationBody;
+            if (sent >= length) {
+                result = static_cast<int>(kHeaderSize + sent);
+                break;
+            }
+        }
+    }
+
+    if (result < 0) {
+        ++linkCounters.commandsFailed;
+    } else {
+        ++linkCounters.commandsSent;
+    }
+    return result;
+}
+
+int WriteReport(bool awaitAck)
+{
+    if (deviceHandle == nullptr) {
+        ++linkCounters.noDevice;
+        return -1;
+    }
+    const int written = hid_write(deviceHandle, OutputReport, kReportSize);
+    if (written < 0) {
+        LinkFailure();
+        return -1;
+    }
+    if (awaitAck && written > 0) {
+        // The acknowledgement is best effort: only the error flag fails the
+        // write; a time-out or a failed read leaves it successful.
+        const int read = ReadReport();
+        if (read > 0 && (InputReport[kReplyFlagsAt] & kFlagError) != 0) {
+            ++linkCounters.refusals;
+            return -2;
+        }
+        if (read == 0) {
+            ++linkCounters.missingAcks;
+        }
+    }
+    return written;
+}
+
+int ReadReport()
+{
+    if (deviceHandle == nullptr) {
+        ++linkCounters.noDevice;
+        return -1;
+    }
+    std::memset(InputReport, 0, kReportSize);
+    const int read = hid_read_timeout(deviceHandle, InputReport, kReportSize, kReadTimeoutMs);
+    if (read < 0) {
+        LinkFailure();
+        return -1;
+    }
+    return read;
+}
+
+int Transact()
+{
+    if (deviceHandle == nullptr) {
+        ++linkCounters.noDevice;
+        return -1;
+    }
+    const int written = hid_write(deviceHandle, OutputReport, kReportSize);
+    if (written < 0) {
+        LinkFailure();
+        return -1;
+    }
+    if (written == 0) {
+        return -1;
+    }
+    // ReadReport clears the InputReport first, so a time-out or a failed read
+    // leaves the reply length at 0 and ends here with -2.
+    const int read = ReadReport();
+    if ((InputReport[kReplyFlagsAt] & kFlagError) != 0 || ReplyLength() == 0) {
+        return -2;
+    }
+    return read;
+}
+
+}  // namespace lumora

@@ -1,0 +1,117 @@
+// The controller link: the one open HID device, the two fixed report buffers
+// and the sequence counter, and the framing of a command into 65-byte reports.
+//
+// This is a set of free operations over process-wide state. Everything runs on
+// one thread; nothing here locks and nothing is allocated per command.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct hid_device_;
+typedef struct hid_device_ hid_device;
+
+namespace lumora {
+
+// Report geometry. Every write is one 65-byte report: the report ID 0, then 64
+// bytes. A first report carries the 4 header bytes and up to 60 body bytes; a
+// continuation report carries 64 body bytes and repeats no header.
+inline constexpr std::size_t kReportSize = 65;
+inline constexpr std::size_t kHeaderSize = 4;
+inline constexpr std::size_t kFirstReportBody = 60;
+inline constexpr std::size_t kContinuationBody = 64;
+inline constexpr std::size_t kMaxBody = 512;      // command word + payload
+inline constexpr std::size_t kMaxPayload = 510;
+inline constexpr int kReadTimeoutMs = 2000;
+
+// The flags byte.
+inline constexpr std::uint8_t kFlagReadRequest = 0x80;
+inline constexpr std::uint8_t kFlagReplyWanted = 0x40;
+inline constexpr std::uint8_t kFlagError = 0x20;
+inline constexpr std::uint8_t kWriteFlags = kFlagReplyWanted;                     // 0x40
+inline constexpr std::uint8_t kReadRequestFlags = kFlagReadRequest | kFlagReplyWanted;  // 0xC0
+
+// Output report layout, first report of a packet:
+//   @0 report ID (0)  @1 flags  @2 sequence  @3-4 length (LE)
+//   @5 code byte  @6 group byte  @7-64 payload bytes 0-57
+// Continuation report: @0 report ID (0)  @1-64 the next 64 body bytes.
+inline constexpr std::size_t kReportIdAt = 0;
+inline constexpr std::size_t kFlagsAt = 1;
+inline constexpr std::size_t kSequenceAt = 2;
+inline constexpr std::size_t kLengthAt = 3;
+inline constexpr std::size_t kFirstBodyAt = 5;
+inline constexpr std::size_t kContinuationBodyAt = 1;
+
+// Input report layout (no report ID byte in front):
+//   @0 flags (0x20 = error)  @1 sequence  @2-3 reply length (LE)  @4 reply data
+inline constexpr std::size_t kReplyFlagsAt = 0;
+inline constexpr std::size_t kReplyLengthAt = 2;
+inline constexpr std::size_t kReplyDataAt = 4;
+
+// One row of the command table: the command word is group * 256 + code.
+struct CommandEntry {
+    std::uint8_t group;
+    std::uint8_t code;
+    std::uint16_t payloadLength;
+};
+
+// One framed controller command. The body is the command word followed by the
+// payload; only the first 4 + length bytes carry meaning.
+//   @0 flags  @1 sequence  @2-3 length (body bytes)  @4-5 command word  @6 payload
+struct CommandPacket {
+    std::uint8_t flags;
+    std::uint8_t sequence;
+    std::uint16_t length;
+    std::uint16_t commandWord;
+    std::uint8_t payload[kMaxPayload];
+};
+static_assert(sizeof(CommandPacket) == 516);
+
+// The link state, all zero at start-up. A device is opened by the connection
+// code; a link failure closes it and clears both fields.
+extern hid_device* deviceHandle;
+extern int deviceConnected;
+extern std::uint8_t sequenceNumber;
+extern std::uint8_t OutputReport[kReportSize];
+extern std::uint8_t InputReport[kReportSize];
+
+// What the link has seen since the counters were last cleared. Nothing reads
+// these to decide anything; they let a front end tell the operator what failed.
+struct LinkCounters {
+    unsigned commandsSent;     // SendCommand results >= 0
+    unsigned commandsFailed;   // SendCommand results of -1
+    unsigned noDevice;         // operations attempted with no device open
+    unsigned refusals;         // acknowledgements carrying the error flag
+    unsigned missingAcks;      // acknowledgements that did not come in time
+    unsigned linkFailures;     // failed hid_write / hid_read_timeout calls
+};
+extern LinkCounters linkCounters;
+void ClearLinkCounters();
+
+// Fills the packet header: flags 0x40, the next sequence number (the counter
+// advances even when the packet never reaches the controller), the length
+// (payload + 2) and the command word. The caller fills the payload.
+void PrepareWrite(CommandPacket& packet, const CommandEntry& entry);
+
+// Frames the packet into reports, writes them and reads the acknowledgement
+// after the last one. Returns the bytes carried (4 + L for one report,
+// 4 + 60 + 64 * k with k continuation reports) or -1: no device, a link
+// failure, the controller's error flag, or a length above 512 (nothing sent).
+int SendCommand(const CommandPacket& packet);
+
+// Writes the OutputReport; with awaitAck, reads the acknowledgement. Returns
+// the bytes written, -2 when the acknowledgement carries the error flag, -1 on
+// a link failure or with no device. A missing or failed acknowledgement read
+// leaves the write successful (a failed read still closes the link).
+int WriteReport(bool awaitAck);
+
+// Clears the InputReport and reads one report, waiting up to 2000 ms. Returns
+// the bytes read (0 on time-out), -1 on a link failure or with no device.
+int ReadReport();
+
+// Writes the OutputReport as it stands and reads the reply. Returns the bytes
+// read, -2 when no valid reply came (none, length 0, or the error flag), -1 on
+// a link failure or with no device.
+int Transact();
+
+}  // namespace lumora

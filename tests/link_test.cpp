@@ -1,0 +1,197 @@
+// Framing, acknowledgement and link-failure handling, seen from the wire.
+#include "sim_fixture.h"
+
+#include <cstring>
+
+using namespace lumora;
+using ::testing::ElementsAre;
+
+namespace {
+
+// A CmdLutData packet with `payloadBytes` bytes 1, 2, 3, ... (wrapping at 256).
+CommandPacket DataPacket(std::size_t payloadBytes)
+{
+    CommandPacket packet{};
+    packet.flags = kWriteFlags;
+    packet.sequence = 0x33;
+    packet.length = static_cast<std::uint16_t>(payloadBytes + 2);
+    packet.commandWord = 0x1A34;
+    for (std::size_t i = 0; i < payloadBytes && i < kMaxPayload; ++i) {
+        packet.payload[i] = static_cast<std::uint8_t>(i + 1);
+    }
+    return packet;
+}
+
+struct FramingCase {
+    std::size_t length;  // L, body bytes
+    std::size_t reports;
+    int result;
+};
+
+class Framing : public SimTest, public ::testing::WithParamInterface<FramingCase> {};
+
+TEST_P(Framing, SplitsTheBodyAcrossReportsAndWaitsForOneAcknowledgement)
+{
+    const FramingCase& c = GetParam();
+    Connect();
+    std::memset(OutputReport, 0xEE, sizeof OutputReport);  // stale bytes from an earlier packet
+    const CommandPacket packet = DataPacket(c.length - 2);
+
+    EXPECT_EQ(SendCommand(packet), c.result);
+
+    // Every report is written back to back; the acknowledgement is read once, after the last.
+    std::vector<std::string> expectedCalls(c.reports, "hid_write");
+    expectedCalls.push_back("hid_read_timeout");
+    EXPECT_EQ(CallNames(), expectedCalls);
+
+    const auto& reports = sim::WrittenReports();
+    ASSERT_EQ(reports.size(), c.reports);
+    EXPECT_THAT(std::vector<std::uint8_t>(reports[0].begin(), reports[0].begin() + 7),
+                ElementsAre(0x00, 0x40, 0x33, c.length & 0xFF, c.length >> 8, 0x34, 0x1A));
+
+    // Joined back together, the reports carry exactly the body, then zeros.
+    std::vector<std::uint8_t> body(reports[0].begin() + 5, reports[0].end());
+    for (std::size_t r = 1; r < reports.size(); ++r) {
+        EXPECT_EQ(reports[r][0], 0x00) << "report " << r;
+        body.insert(body.end(), reports[r].begin() + 1, reports[r].end());
+    }
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        const std::uint8_t expected = i == 0 ? 0x34 : i == 1 ? 0x1A : i < c.length ? static_cast<std::uint8_t>(i - 1) : 0;
+        ASSERT_EQ(body[i], expected) << "body byte " << i << ": " << sim::Hex(body.data(), body.size());
+    }
+    ASSERT_EQ(sim::Packets().size(), 1U);
+    EXPECT_EQ(sim::Packets()[0].reports, static_cast<int>(c.reports));
+}
+
+INSTANTIATE_TEST_SUITE_P(ReportBoundaries, Framing,
+                         ::testing::Values(FramingCase{2, 1, 6}, FramingCase{60, 1, 64}, FramingCase{61, 2, 128},
+                                           FramingCase{124, 2, 128}, FramingCase{125, 3, 192},
+                                           FramingCase{386, 7, 448}, FramingCase{512, 9, 576}));
+
+using Link = SimTest;
+
+TEST_F(Link, RefusesAPacketLongerThanTheBodyAndSendsNothing)
+{
+    Connect();
+    EXPECT_EQ(SendCommand(DataPacket(511)), -1);
+    EXPECT_TRUE(sim::Calls().empty());
+    EXPECT_EQ(deviceConnected, 1);
+}
+
+TEST_F(Link, SequenceNumberWrapsFrom255To0)
+{
+    sequenceNumber = 0;
+    CommandPacket packet;
+    for (int i = 0; i < 255; ++i) {
+        PrepareWrite(packet, CommandTable[CmdPatternStartStop]);
+    }
+    PrepareWrite(packet, CommandTable[CmdPatternStartStop]);
+    EXPECT_EQ(packet.sequence, 255);
+    PrepareWrite(packet, CommandTable[CmdPatternStartStop]);
+    EXPECT_EQ(packet.sequence, 0);
+}
+
+TEST_F(Link, WithNoDeviceEveryOperationFailsWithoutCallingHidapiButTheCounterAdvances)
+{
+    const std::uint8_t before = sequenceNumber;
+    EXPECT_EQ(StopSequence(), -1);
+    EXPECT_EQ(SendCommand(DataPacket(200)), -1);
+    EXPECT_EQ(WriteReport(true), -1);
+    EXPECT_EQ(ReadReport(), -1);
+    EXPECT_EQ(Transact(), -1);
+    EXPECT_EQ(sequenceNumber, static_cast<std::uint8_t>(before + 1));
+    EXPECT_TRUE(sim::Calls().empty());
+}
+
+TEST_F(Link, MissingAcknowledgementStillSucceedsButTheErrorFlagFails)
+{
+    Connect();
+    sim::SetAckMode(sim::AckMode::Silent);
+    EXPECT_EQ(StopSequence(), 7);
+    EXPECT_EQ(SendCommand(DataPacket(200)), 256);
+    EXPECT_EQ(linkCounters.missingAcks, 2U);
+
+    sim::SetAckMode(sim::AckMode::ErrorFlag);
+    EXPECT_EQ(StopSequence(), -1);
+    EXPECT_EQ(SendCommand(DataPacket(200)), -1);
+    EXPECT_EQ(linkCounters.refusals, 2U);
+    EXPECT_EQ(deviceConnected, 1);  // a refusal leaves the device open
+}
+
+struct FailureCase {
+    const char* name;
+    std::size_t payloadBytes;
+    int failWrite;
+    int failRead;
+    int result;
+    std::size_t reportsWritten;
+};
+
+class LinkFailure : public SimTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(LinkFailure, ClosesTheDeviceOnceAndLaterOperationsFailAtOnce)
+{
+    const FailureCase& c = GetParam();
+    Connect();
+    sim::FailWriteAt(c.failWrite);
+    sim::FailReadAt(c.failRead);
+
+    EXPECT_EQ(SendCommand(DataPacket(c.payloadBytes)), c.result);
+    EXPECT_EQ(sim::WrittenReports().size(), c.reportsWritten);  // nothing after the failure
+    EXPECT_EQ(sim::CallCount("hid_close"), 1);
+    EXPECT_EQ(deviceConnected, 0);
+    EXPECT_EQ(deviceHandle, nullptr);
+    EXPECT_EQ(sim::OpenHandleCount(), 0);
+
+    sim::ClearRecords();
+    EXPECT_EQ(StopSequence(), -1);
+    EXPECT_TRUE(sim::Calls().empty());
+
+    EXPECT_TRUE(ConnectDevice());  // a reconnect works again
+    EXPECT_EQ(StopSequence(), 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LinkFailure,
+    ::testing::Values(FailureCase{"OneReportWrite", 1, 1, 0, -1, 0}, FailureCase{"FirstOfSeven", 384, 1, 0, -1, 0},
+                      FailureCase{"MiddleOfSeven", 384, 4, 0, -1, 3}, FailureCase{"LastOfSeven", 384, 7, 0, -1, 6},
+                      // A failed acknowledgement read closes the link but the write itself counts.
+                      FailureCase{"AckReadOfOne", 1, 0, 1, 7, 1}, FailureCase{"AckReadOfSeven", 384, 0, 1, 448, 7}),
+    CaseName());
+
+struct TransactCase {
+    const char* name;
+    sim::StatusReply reply;
+    int result;
+};
+
+class TransactReply : public SimTest, public ::testing::WithParamInterface<TransactCase> {};
+
+TEST_P(TransactReply, ResultFollowsTheReply)
+{
+    Connect();
+    sim::SetStatusReply(GetParam().reply);
+    const std::uint8_t request[] = {0x00, 0xC0, 0x00, 0x02, 0x00, 0x1A, 0x1A};
+    std::memset(OutputReport, 0, sizeof OutputReport);
+    std::memcpy(OutputReport, request, sizeof request);
+    EXPECT_EQ(Transact(), GetParam().result);
+    EXPECT_EQ(deviceConnected, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TransactReply,
+                         ::testing::Values(TransactCase{"Normal", sim::StatusReply::Normal, 64},
+                                           TransactCase{"EmptyLength", sim::StatusReply::Empty, -2},
+                                           TransactCase{"ErrorFlag", sim::StatusReply::ErrorFlag, -2},
+                                           TransactCase{"NoReply", sim::StatusReply::Silent, -2}),
+                         CaseName());
+
+TEST_F(Link, TransactWithAFailedReadGivesMinusTwoAndClosesTheLink)
+{
+    Connect();
+    sim::FailReadAt(1);
+    EXPECT_EQ(Transact(), -2);
+    EXPECT_EQ(deviceConnected, 0);
+    EXPECT_EQ(sim::CallCount("hid_close"), 1);
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+// A fresh link and a fresh simulated controller for every test, and helpers
+// that show the controller's view of what was sent.
+#pragma once
+
+#include "connection/connection.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "sim/sim_controller.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// Names a parameterised case by its `name` field.
+struct CaseName {
+    template <class Param>
+    std::string operator()(const ::testing::TestParamInfo<Param>& param) const
+    {
+        return param.param.name;
+    }
+};
+
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        lumora::deviceHandle = nullptr;
+        lumora::deviceConnected = 0;
+        lumora::ClearLinkCounters();
+        sim::Reset();
+    }
+
+    // Nothing may ever touch a closed handle, whatever the test did.
+    void TearDown() override { EXPECT_THAT(sim::Violations(), ::testing::IsEmpty()); }
+
+    // Opens the simulated module and forgets the calls that took.
+    static void Connect()
+    {
+        ASSERT_TRUE(lumora::ConnectDevice());
+        sim::ClearRecords();
+    }
+
+    // The packets as the controller decoded them: "CmdLedEnable [08]".
+    static std::vector<std::string> Sent()
+    {
+        std::vector<std::string> described;
+        for (const sim::Packet& packet : sim::Packets()) {
+            described.push_back(sim::Describe(packet));
+        }
+        return described;
+    }
+
+    // The hidapi functions called, in order.
+    static std::vector<std::string> CallNames()
+    {
+        std::vector<std::string> names;
+        for (const sim::Call& call : sim::Calls()) {
+            names.push_back(call.function);
+        }
+        return names;
+    }
+};
