@@ -82,6 +82,8 @@ void SetModuleCount(int count);
 Module DefaultModule(int index);
 
 void SetAckMode(AckMode mode);
+// Refuses (error flag) every write of this command word, whatever the mode.
+void RefuseCommand(std::uint16_t commandWord);
 void SetStatusReply(StatusReply reply);
 // Status bytes for successive status reads; the last one repeats.
 void SetStatusSeries(std::vector<std::uint8_t> series);

@@ -4,7 +4,12 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "lumora_version.h"
+#include "patterns/lut.h"
+#include "patterns/presets.h"
 
+#include <cctype>
+#include <charconv>
+#include <cstdio>
 #include <functional>
 #include <string_view>
 
@@ -14,12 +19,33 @@ namespace {
 
 using Args = std::vector<std::string>;
 
+constexpr int kDefaultFrequency = 10;
+
+// A number the command takes from its arguments, with its inclusive range.
+struct Number {
+    std::string_view name;
+    int low;
+    int high;
+};
+
+constexpr Number kFrequency = {"the frequency (Hz)", kMinFrequency, kMaxFrequency};
+constexpr Number kPicture = {"the picture P", kMinPicture, kMaxPicture};
+constexpr Number kFirst = {"the first picture M", kMinPicture, kMaxPicture};
+constexpr Number kLast = {"the last picture N", kMinPicture, kMaxPicture};
+
+// What a command was given, checked.
+struct Values {
+    int frequency = kDefaultFrequency;
+    std::vector<int> numbers;  // the positional numbers, in order
+};
+
 struct Command {
     std::string_view name;
     std::string_view arguments;
     std::string_view summary;
-    std::size_t argumentCount;
-    std::function<int(const Args&, std::ostream&, std::ostream&)> run;
+    bool takesFrequency;
+    std::vector<Number> positional;
+    std::function<int(const Values&, std::ostream&, std::ostream&)> run;
 };
 
 // Turns what the link saw into the exit status, with one line on stderr
@@ -47,6 +73,31 @@ int Outcome(std::ostream& err)
     return kExitOk;
 }
 
+// As Outcome, and then what the look-up-table check said.
+int PresetOutcome(std::ostream& err)
+{
+    const int status = Outcome(err);
+    const LutValidation& check = lastLutValidation;
+    if (status != kExitOk || !check.attempted) {
+        return status;
+    }
+    if (check.result < 0) {
+        if (check.gaveUp) {
+            err << "lumoractl: the controller stayed busy checking the look-up tables; gave up after "
+                << kStatusPollBound.count() / 1000 << " s\n";
+        } else {
+            err << "lumoractl: the controller gave no valid answer to the look-up-table check\n";
+        }
+        return kExitFailed;
+    }
+    if (check.status != 0) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(check.status));
+        err << "lumoractl: the controller's look-up-table check reported status " << hex << "\n";
+    }
+    return kExitOk;
+}
+
 // Opens the controller; says so on stderr when there is none.
 bool Connect(std::ostream& err)
 {
@@ -58,35 +109,50 @@ bool Connect(std::ostream& err)
 }
 
 // Connects, then runs one operation and reports what the link saw.
-int ConnectAndRun(int (*operation)(), std::ostream& err)
+int ConnectAndRun(const std::function<void()>& operation, std::ostream& err,
+                  int (*outcome)(std::ostream&) = Outcome)
 {
     if (!Connect(err)) {
         return kExitFailed;
     }
     operation();
-    return Outcome(err);
+    return outcome(err);
 }
 
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        {"connect", "", "open the controller; exit 0 when it is there", 0,
-         [](const Args&, std::ostream& out, std::ostream& err) {
+        {"connect", "", "open the controller; exit 0 when it is there", false, {},
+         [](const Values&, std::ostream& out, std::ostream& err) {
              if (!Connect(err)) {
                  return kExitFailed;
              }
              out << "controller connected\n";
              return kExitOk;
          }},
-        {"start", "", "put the controller back into video mode", 0,
-         [](const Args&, std::ostream&, std::ostream& err) {
+        {"start", "", "put the controller back into video mode", false, {},
+         [](const Values&, std::ostream&, std::ostream& err) {
              StartVideoMode();
              return Outcome(err);
          }},
-        {"pause", "", "pause the running pattern sequence", 0,
-         [](const Args&, std::ostream&, std::ostream& err) { return ConnectAndRun(PauseSequence, err); }},
-        {"stop", "", "stop the running pattern sequence", 0,
-         [](const Args&, std::ostream&, std::ostream& err) { return ConnectAndRun(StopSequence, err); }},
+        {"pause", "", "pause the running pattern sequence", false, {},
+         [](const Values&, std::ostream&, std::ostream& err) { return ConnectAndRun(PauseSequence, err); }},
+        {"stop", "", "stop the running pattern sequence", false, {},
+         [](const Values&, std::ostream&, std::ostream& err) { return ConnectAndRun(StopSequence, err); }},
+        {"fringes", "[-f HZ]", "project the full fringe set (31 patterns)", true, {},
+         [](const Values& v, std::ostream&, std::ostream& err) {
+             return ConnectAndRun([&] { ProjectFullFringes(v.frequency); }, err, PresetOutcome);
+         }},
+        {"range", "[-f HZ] M N", "project pictures M to N (1 to 31)", true, {kFirst, kLast},
+         [](const Values& v, std::ostream&, std::ostream& err) {
+             return ConnectAndRun([&] { ProjectRange(v.frequency, v.numbers[0], v.numbers[1]); }, err, PresetOutcome);
+         }},
+        {"picture", "[-f HZ] P", "project picture P (1 to 31)", true, {kPicture},
+         [](const Values& v, std::ostream&, std::ostream& err) {
+             return ConnectAndRun([&] { ProjectOnePicture(v.frequency, v.numbers[0]); }, err, PresetOutcome);
+         }},
+        {"cross", "", "project the fixed cross", false, {},
+         [](const Values&, std::ostream&, std::ostream& err) { return ConnectAndRun(ProjectCross, err, PresetOutcome); }},
     };
     return commands;
 }
@@ -106,9 +172,11 @@ void PrintHelp(std::ostream& out)
         out << "  " << head << std::string(head.size() < 22 ? 22 - head.size() : 1, ' ') << command.summary << "\n";
     }
     out << "\n"
+           "  -f, --frequency HZ    pattern frequency, 1 to 120 Hz (default 10)\n"
+           "\n"
            "Exit status: 0 when every command went through, 1 when no controller was\n"
-           "found, the link failed or the controller refused a command, 2 for a usage\n"
-           "error (then nothing is sent).\n";
+           "found, the link failed, the controller refused a command or its look-up-table\n"
+           "check failed, 2 for a usage error (then nothing is sent).\n";
 }
 
 int UsageError(std::ostream& err, const std::string& message)
@@ -116,6 +184,59 @@ int UsageError(std::ostream& err, const std::string& message)
     err << "lumoractl: " << message << "\n"
         << "Try 'lumoractl --help'.\n";
     return kExitUsage;
+}
+
+// A whole decimal number within the range, and nothing else.
+bool ParseNumber(const std::string& text, const Number& number, int& value, std::string& problem)
+{
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || value < number.low || value > number.high) {
+        problem = std::string(number.name) + " must be a whole number from " + std::to_string(number.low) + " to " +
+                  std::to_string(number.high) + ", not '" + text + "'";
+        return false;
+    }
+    return true;
+}
+
+// Checks the command's arguments; on a usage error says why and sends nothing.
+bool ParseArguments(const Command& command, const Args& args, Values& values, std::string& problem)
+{
+    std::size_t positional = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (command.takesFrequency && (arg == "-f" || arg == "--frequency")) {
+            if (i + 1 == args.size()) {
+                problem = "'" + arg + "' needs a frequency";
+                return false;
+            }
+            if (!ParseNumber(args[++i], kFrequency, values.frequency, problem)) {
+                return false;
+            }
+            continue;
+        }
+        if (positional == command.positional.size()) {
+            problem = arg.starts_with("-") && arg.size() > 1 && !std::isdigit(static_cast<unsigned char>(arg[1]))
+                          ? "'" + std::string(command.name) + "' has no option '" + arg + "'"
+                          : "'" + std::string(command.name) + "' takes no argument '" + arg + "'";
+            return false;
+        }
+        int value = 0;
+        if (!ParseNumber(arg, command.positional[positional], value, problem)) {
+            return false;
+        }
+        values.numbers.push_back(value);
+        ++positional;
+    }
+    if (positional < command.positional.size()) {
+        problem = "'" + std::string(command.name) + "' needs " + std::string(command.arguments);
+        return false;
+    }
+    if (command.positional.size() == 2 && values.numbers[0] > values.numbers[1]) {
+        problem = "the first picture (M) must not be greater than the last picture (N)";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -143,12 +264,15 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
         if (command.name != name) {
             continue;
         }
-        const Args rest(args.begin() + static_cast<std::ptrdiff_t>(at) + 1, args.end());
-        if (rest.size() != command.argumentCount) {
-            return UsageError(err, "'" + name + "' takes no arguments");
+        Values values;
+        std::string problem;
+        if (!ParseArguments(command, Args(args.begin() + static_cast<std::ptrdiff_t>(at) + 1, args.end()), values,
+                            problem)) {
+            return UsageError(err, problem);
         }
         ClearLinkCounters();
-        const int status = command.run(rest, out, err);
+        ClearLutValidation();
+        const int status = command.run(values, out, err);
         ReleaseDevice();
         return status;
     }
