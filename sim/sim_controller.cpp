@@ -33,10 +33,22 @@ constexpr std::uint8_t kError = 0x20;
 constexpr std::uint16_t kValidateWord = 0x1A1A;
 constexpr std::size_t kInputReportBytes = 64;  // the controller's input report, no ID byte
 constexpr std::size_t kShortReplyBytes = 4;     // a header and no data
+// Records stop growing here, so a controller polled for seconds on end
+// cannot eat the machine's memory.
+constexpr std::size_t kMaxRecords = std::size_t{1} << 20;
+
+template <class T>
+void Keep(std::vector<T>& records, T record)
+{
+    if (records.size() < kMaxRecords) {
+        records.push_back(std::move(record));
+    }
+}
 
 struct State {
     std::vector<Module> modules;
     AckMode ackMode = AckMode::Ok;
+    std::vector<std::uint16_t> refused;
     StatusReply statusReply = StatusReply::Normal;
     std::vector<std::uint8_t> statusSeries{0x00};
     std::size_t statusIndex = 0;
@@ -68,7 +80,7 @@ std::deque<std::unique_ptr<hid_device_>>& Handles()
 
 int Record(const char* function, const hid_device* device, int result)
 {
-    S().calls.push_back({function, device != nullptr ? device->id : 0, result});
+    Keep(S().calls, Call{function, device != nullptr ? device->id : 0, result});
     return result;
 }
 
@@ -143,6 +155,10 @@ std::string Answer(hid_device* device, const Packet& packet)
             return "short reply";
         }
     }
+    if (std::find(s.refused.begin(), s.refused.end(), packet.commandWord) != s.refused.end()) {
+        Reply(device, kError, packet.sequence, 0);
+        return "refused (error flag)";
+    }
     switch (s.ackMode) {
     case AckMode::Ok:
         Reply(device, 0, packet.sequence, 0);
@@ -169,7 +185,7 @@ void Complete(hid_device* device)
                      packet.reports, packet.reports == 1 ? " " : "s", answer.c_str());
         std::fflush(S().trace);
     }
-    S().packets.push_back(std::move(packet));
+    Keep(S().packets, std::move(packet));
     device->partial = Packet{};
     device->joining = false;
 }
@@ -182,6 +198,7 @@ void Join(hid_device* device, const Report& report)
     if (!device->joining) {
         packet = Packet{};
         packet.handle = device->id;
+        packet.serial = device->module.serial;
         packet.flags = report[1];
         packet.sequence = report[2];
         packet.length = static_cast<std::uint16_t>(report[3] | report[4] << 8);
@@ -281,6 +298,7 @@ void SetModuleCount(int count)
 }
 
 void SetAckMode(AckMode mode) { S().ackMode = mode; }
+void RefuseCommand(std::uint16_t commandWord) { S().refused.push_back(commandWord); }
 void SetStatusReply(StatusReply reply) { S().statusReply = reply; }
 
 void SetStatusSeries(std::vector<std::uint8_t> series)
@@ -404,7 +422,7 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
     if (report[0] != 0) {
         S().violations.push_back("hid_write with report ID " + std::to_string(report[0]));
     }
-    S().reports.push_back(report);
+    sim::Keep(S().reports, report);
     sim::Join(dev, report);
     return sim::Record("hid_write", dev, static_cast<int>(length));
 }

@@ -55,6 +55,7 @@ struct Module {
 // One packet as the controller joined it from its reports.
 struct Packet {
     int handle = 0;  // which open it came through, counted from 1
+    std::wstring serial;  // of the module it went to
     std::uint8_t flags = 0;
     std::uint8_t sequence = 0;
     std::uint16_t length = 0;
@@ -82,6 +83,8 @@ void SetModuleCount(int count);
 Module DefaultModule(int index);
 
 void SetAckMode(AckMode mode);
+// Refuses (error flag) every write of this command word, whatever the mode.
+void RefuseCommand(std::uint16_t commandWord);
 void SetStatusReply(StatusReply reply);
 // Status bytes for successive status reads; the last one repeats.
 void SetStatusSeries(std::vector<std::uint8_t> series);

@@ -164,8 +164,11 @@ int Transact()
     }
     // ReadReport clears the InputReport first, so a time-out or a failed read
     // leaves the reply length at 0 and ends here with -2.
+    // A reply too short to hold a data byte is no valid reply either: its
+    // data would be the zeros ReadReport cleared, not the controller's.
     const int read = ReadReport();
-    if ((InputReport[kReplyFlagsAt] & kFlagError) != 0 || ReplyLength() == 0) {
+    if (read <= static_cast<int>(kReplyDataAt) || (InputReport[kReplyFlagsAt] & kFlagError) != 0 ||
+        ReplyLength() == 0) {
         return -2;
     }
     return read;

@@ -110,8 +110,8 @@ int WriteReport(bool awaitAck);
 int ReadReport();
 
 // Writes the OutputReport as it stands and reads the reply. Returns the bytes
-// read, -2 when no valid reply came (none, length 0, or the error flag), -1 on
-// a link failure or with no device.
+// read, -2 when no valid reply came (none, length 0, the error flag, or too
+// short to hold a data byte), -1 on a link failure or with no device.
 int Transact();
 
 }  // namespace lumora
