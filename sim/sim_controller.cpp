@@ -204,6 +204,7 @@ void Join(hid_device* device, const Report& report)
     if (!device->joining) {
         packet = Packet{};
         packet.handle = device->id;
+        packet.serial = device->module.serial;
         packet.flags = report[1];
         packet.sequence = report[2];
         packet.length = static_cast<std::uint16_t>(report[3] | report[4] << 8);

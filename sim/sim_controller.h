@@ -56,6 +56,7 @@ struct Module {
 // One packet as the controller joined it from its reports.
 struct Packet {
     int handle = 0;  // which open it came through, counted from 1
+    std::wstring serial;  // of the module it went to
     std::uint8_t flags = 0;
     std::uint8_t sequence = 0;
     std::uint16_t length = 0;

@@ -6,6 +6,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <sstream>
@@ -72,14 +73,14 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, Cli,
     ::testing::Values(
         CliCase{"ConnectFound", {"connect"}, 1, Ok, 0, 0, 0, ""},
-        CliCase{"ConnectMissing", {"connect"}, 0, Ok, 0, 1, 0, "no controller found"},
+        CliCase{"ConnectMissing", {"connect"}, 0, Ok, 0, 1, 0, "no module attached"},
         CliCase{"Pause", {"pause"}, 1, Ok, 0, 0, 1, ""},
         CliCase{"Stop", {"stop"}, 1, Ok, 0, 0, 1, ""},
-        CliCase{"StopMissing", {"stop"}, 0, Ok, 0, 1, 0, "no controller found"},
+        CliCase{"StopMissing", {"stop"}, 0, Ok, 0, 1, 0, "no module attached"},
         CliCase{"StopRefused", {"stop"}, 1, sim::AckMode::ErrorFlag, 0, 1, 1, "refused 1 command"},
         CliCase{"StopUnacknowledged", {"stop"}, 1, sim::AckMode::Silent, 0, 0, 1, "warning: 1 command was not"},
         CliCase{"Start", {"start"}, 1, Ok, 0, 0, 18, ""},
-        CliCase{"StartMissing", {"start"}, 0, Ok, 0, 1, 0, "no controller found"},
+        CliCase{"StartMissing", {"start"}, 0, Ok, 0, 1, 0, "no module attached"},
         CliCase{"StartLinkFails", {"start"}, 1, Ok, 3, 1, 2, "link to the controller failed"},
         CliCase{"StartRefused", {"start"}, 1, sim::AckMode::ErrorFlag, 0, 1, 18, "refused 18 commands"},
         CliCase{"UnknownCommand", {"project"}, 1, Ok, 0, 2, 0, "unknown command 'project'"},
@@ -93,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"RangeOfOne", {"range", "31", "31"}, 1, Ok, 0, 0, 29, ""},
         CliCase{"Picture", {"picture", "12", "-f", "1"}, 1, Ok, 0, 0, 28, ""},
         CliCase{"Cross", {"cross"}, 1, Ok, 0, 0, 16, ""},
-        CliCase{"CrossMissing", {"cross"}, 0, Ok, 0, 1, 0, "no controller found"},
+        CliCase{"CrossMissing", {"cross"}, 0, Ok, 0, 1, 0, "no module attached"},
         CliCase{"FringesRefused", {"fringes"}, 1, sim::AckMode::ErrorFlag, 0, 1, 25, "refused 25 commands"},
         CliCase{"RangeBackwards", {"range", "20", "10"}, 1, Ok, 0, 2, 0, "(M) must not be greater than the last"},
         CliCase{"PictureZero", {"picture", "0"}, 1, Ok, 0, 2, 0, "picture P must be a whole number from 1 to 31, not '0'"},
@@ -145,6 +146,138 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"BusyForever", {0x80}, sim::StatusReply::Normal, 1, "stayed busy"}),
     CaseName());
 
+struct DiagnosisCase {
+    const char* name;
+    std::vector<std::string> args;
+    int modules;
+    sim::Access access;
+    const char* errorText;
+};
+
+class CliDiagnosis : public CliTest, public ::testing::WithParamInterface<DiagnosisCase> {};
+
+TEST_P(CliDiagnosis, SaysWhyTheControllerCouldNotBeOpened)
+{
+    const DiagnosisCase& c = GetParam();
+    std::vector<sim::Module> modules;
+    for (int i = 0; i < c.modules; ++i) {
+        modules.push_back(sim::DefaultModule(i));
+        modules.back().access = c.access;
+    }
+    sim::SetModules(modules);
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run(c.args, out, err), cli::kExitFailed);
+    const std::string said = err.str();
+    EXPECT_THAT(said, ::testing::HasSubstr(c.errorText));
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.access == sim::Access::Denied ? 2 : 1) << said;
+    EXPECT_EQ(sim::CallCount("hid_write"), 0);
+}
+
+const auto Denied = sim::Access::Denied;
+const auto Busy = sim::Access::Busy;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliDiagnosis,
+    ::testing::Values(
+        DiagnosisCase{"NothingAttached", {"connect"}, 0, sim::Access::Ok, "no module attached"},
+        DiagnosisCase{"NotAccessible", {"stop"}, 1, Denied, "attached at /dev/hidraw-sim0 but this user may not open it"},
+        DiagnosisCase{"NotAccessibleGivesTheCommand", {"connect"}, 1, Denied, "lumoractl udev-rule | sudo tee"},
+        DiagnosisCase{"HeldByAnother", {"pause"}, 1, Busy, "held by another program"},
+        DiagnosisCase{"StartNotAccessible", {"start"}, 1, Denied, "may not open it"},
+        DiagnosisCase{"StartHeld", {"start"}, 2, Busy, "/dev/hidraw-sim0 is held by another program"},
+        DiagnosisCase{"UnknownSerial", {"--serial", "SIM0009", "stop"}, 2, sim::Access::Ok,
+                      "no module with serial number 'SIM0009'"},
+        DiagnosisCase{"SerialWithNothingAttached", {"--serial", "SIM0001", "fringes"}, 0, sim::Access::Ok,
+                      "no module attached"}),
+    CaseName());
+
+TEST_F(CliTest, ListPrintsEveryAttachedModule)
+{
+    for (int count : {0, 1, 2}) {
+        sim::SetModuleCount(count);
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::Run({"list"}, out, err), cli::kExitOk);
+        const std::string listing = out.str();
+        if (count == 0) {
+            EXPECT_EQ(listing, "no module attached\n");
+        } else {
+            EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), count);
+            EXPECT_THAT(listing, ::testing::HasSubstr("/dev/hidraw-sim0\tserial SIM0001\tSimulated\tProjection Controller\n"));
+        }
+        EXPECT_EQ(err.str(), "");
+        EXPECT_EQ(sim::CallCount("hid_open"), 0);
+    }
+}
+
+TEST_F(CliTest, SerialPicksTheSecondOfTwoModules)
+{
+    sim::SetModuleCount(2);
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"--serial", "SIM0002", "cross"}, out, err), cli::kExitOk) << err.str();
+    ASSERT_EQ(sim::Packets().size(), 16U);
+    for (const sim::Packet& packet : sim::Packets()) {
+        EXPECT_EQ(packet.serial, L"SIM0002");
+    }
+    // The next invocation without --serial takes the first match again.
+    sim::ClearRecords();
+    EXPECT_EQ(cli::Run({"stop"}, out, err), cli::kExitOk);
+    EXPECT_EQ(sim::Packets().at(0).serial, L"SIM0001");
+}
+
+TEST_F(CliTest, SerialNeedsAValue)
+{
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"--serial"}, out, err), cli::kExitUsage);
+    EXPECT_EQ(cli::Run({"--serial", "", "stop"}, out, err), cli::kExitUsage);
+    EXPECT_TRUE(sim::Calls().empty());
+}
+
+// Each trace line of a written report shows that report's bytes as sent.
+TEST_F(CliTest, TraceShowsExactlyTheReportsSentAndRead)
+{
+    sim::SetStatusSeries({0x80, 0x00});
+    std::ostringstream out, err, plainErr;
+    EXPECT_EQ(cli::Run({"--trace", "range", "1", "31"}, out, err), cli::kExitOk);
+    const std::vector<sim::Report> traced = sim::WrittenReports();
+    const std::vector<std::string> tracedPackets = Sent();
+
+    std::vector<std::string> writes, reads;
+    std::istringstream lines(err.str());
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("lumoractl: trace: write ")) {
+            writes.push_back(line.substr(24));
+        } else if (line.starts_with("lumoractl: trace: read")) {
+            reads.push_back(line);
+        } else {
+            ADD_FAILURE() << "unexpected line: " << line;
+        }
+    }
+    ASSERT_EQ(writes.size(), traced.size());
+    EXPECT_EQ(static_cast<int>(reads.size()), sim::CallCount("hid_read_timeout"));
+    for (std::size_t i = 0; i < traced.size(); ++i) {
+        const std::string hex = writes[i].substr(0, writes[i].find("  "));
+        const std::string shown = hex.substr(0, hex.find(" +"));
+        EXPECT_EQ(shown, sim::Hex(traced[i].data(), (shown.size() + 1) / 3)) << i;
+    }
+    EXPECT_THAT(err.str(), ::testing::HasSubstr("CmdLutData seq"));
+    EXPECT_THAT(err.str(), ::testing::HasSubstr("continued in 1 more report"));
+    EXPECT_THAT(err.str(), ::testing::HasSubstr("read request CmdValidate seq 0 []"));
+
+    // Tracing changes nothing on the wire.
+    sim::ClearRecords();
+    sim::SetStatusSeries({0x80, 0x00});
+    EXPECT_EQ(cli::Run({"range", "1", "31"}, out, plainErr), cli::kExitOk);
+    EXPECT_EQ(plainErr.str(), "");
+    EXPECT_EQ(Sent().size(), tracedPackets.size());
+    for (std::size_t i = 0; i < traced.size(); ++i) {
+        // Same bytes but for the sequence numbers, which keep counting.
+        sim::Report a = traced[i], b = sim::WrittenReports()[i];
+        if (a[1] == 0x40) {
+            a[2] = b[2] = 0;
+        }
+        EXPECT_EQ(a, b) << i;
+    }
+}
+
 TEST_F(SimTest, CliVersionAndHelp)
 {
     std::ostringstream out, err;
@@ -152,7 +285,8 @@ TEST_F(SimTest, CliVersionAndHelp)
     EXPECT_EQ(out.str(), "lumoractl 1.0.0.1\n");
     out.str("");
     EXPECT_EQ(cli::Run({"--help"}, out, err), 0);
-    for (const char* command : {"connect", "start", "pause", "stop", "fringes", "range", "picture", "cross"}) {
+    for (const char* command :
+         {"connect", "start", "pause", "stop", "fringes", "range", "picture", "cross", "list", "--serial", "--trace"}) {
         EXPECT_THAT(out.str(), ::testing::HasSubstr(command));
     }
 }

@@ -1,8 +1,11 @@
 #include "cli/cli.h"
 
+#include "cli/trace.h"
 #include "connection/connection.h"
+#include "connection/diagnosis.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "lumora_udev_rule.h"
 #include "lumora_version.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
@@ -48,6 +51,34 @@ struct Command {
     std::function<int(const Values&, std::ostream&, std::ostream&)> run;
 };
 
+// Says why the controller could not be opened, and what to do about it.
+void ExplainOpenFailure(std::ostream& err)
+{
+    const OpenDiagnosis why = DiagnoseOpenFailure();
+    switch (why.problem) {
+    case OpenProblem::NoModule:
+        err << "lumoractl: no module attached (no USB HID device 0451:6401 found)\n";
+        break;
+    case OpenProblem::NoSuchSerial:
+        err << "lumoractl: no module with serial number '" << ToUtf8(SelectedModule().c_str())
+            << "' is attached (see 'lumoractl list')\n";
+        break;
+    case OpenProblem::NoAccess:
+        err << "lumoractl: a module is attached at " << why.path
+            << " but this user may not open it; install the udev rule, then re-plug the module:\n"
+               "  lumoractl udev-rule | sudo tee /etc/udev/rules.d/70-lumora.rules >/dev/null && "
+               "sudo udevadm control --reload-rules && sudo udevadm trigger\n";
+        break;
+    case OpenProblem::Busy:
+        err << "lumoractl: the module at " << why.path
+            << " is held by another program; close that program and try again\n";
+        break;
+    case OpenProblem::Other:
+        err << "lumoractl: the module at " << why.path << " could not be opened: " << why.detail << "\n";
+        break;
+    }
+}
+
 // Turns what the link saw into the exit status, with one line on stderr
 // saying what failed.
 int Outcome(std::ostream& err)
@@ -63,7 +94,8 @@ int Outcome(std::ostream& err)
         return kExitFailed;
     }
     if (seen.noDevice > 0) {
-        err << "lumoractl: no controller found (USB vendor 0451, product 6401)\n";
+        // With no link failure, the device was never opened.
+        ExplainOpenFailure(err);
         return kExitFailed;
     }
     if (seen.missingAcks > 0) {
@@ -98,13 +130,13 @@ int PresetOutcome(std::ostream& err)
     return kExitOk;
 }
 
-// Opens the controller; says so on stderr when there is none.
+// Opens the controller; says why on stderr when it cannot.
 bool Connect(std::ostream& err)
 {
     if (ConnectDevice()) {
         return true;
     }
-    err << "lumoractl: no controller found (USB vendor 0451, product 6401)\n";
+    ExplainOpenFailure(err);
     return false;
 }
 
@@ -153,13 +185,30 @@ const std::vector<Command>& Commands()
          }},
         {"cross", "", "project the fixed cross", false, {},
          [](const Values&, std::ostream&, std::ostream& err) { return ConnectAndRun(ProjectCross, err, PresetOutcome); }},
+        {"list", "", "list the attached modules", false, {},
+         [](const Values&, std::ostream& out, std::ostream&) {
+             const std::vector<ModuleInfo> modules = ListModules();
+             if (modules.empty()) {
+                 out << "no module attached\n";
+             }
+             for (const ModuleInfo& module : modules) {
+                 out << module.path << "\tserial " << module.serial << "\t" << module.manufacturer << "\t"
+                     << module.product << "\n";
+             }
+             return kExitOk;
+         }},
+        {"udev-rule", "", "print the udev rule that lets the seat's user reach a module", false, {},
+         [](const Values&, std::ostream& out, std::ostream&) {
+             out << kUdevRule;
+             return kExitOk;
+         }},
     };
     return commands;
 }
 
 void PrintHelp(std::ostream& out)
 {
-    out << "Usage: lumoractl [--help] [--version] COMMAND [ARGUMENTS]\n"
+    out << "Usage: lumoractl [--help] [--version] [--serial S] [--trace] COMMAND [ARGUMENTS]\n"
            "\n"
            "Drives the projection module's controller over USB HID.\n"
            "\n"
@@ -172,7 +221,10 @@ void PrintHelp(std::ostream& out)
         out << "  " << head << std::string(head.size() < 22 ? 22 - head.size() : 1, ' ') << command.summary << "\n";
     }
     out << "\n"
+           "Options:\n"
            "  -f, --frequency HZ    pattern frequency, 1 to 120 Hz (default 10)\n"
+           "  --serial S            open the module with serial number S (see 'list')\n"
+           "  --trace               print every report written and read, decoded, to stderr\n"
            "\n"
            "Exit status: 0 when every command went through, 1 when no controller was\n"
            "found, the link failed, the controller refused a command or its look-up-table\n"
@@ -244,6 +296,8 @@ bool ParseArguments(const Command& command, const Args& args, Values& values, st
 int Run(const Args& args, std::ostream& out, std::ostream& err)
 {
     std::size_t at = 0;
+    std::string serial;
+    bool trace = false;
     for (; at < args.size() && args[at].starts_with("-"); ++at) {
         const std::string& option = args[at];
         if (option == "--help" || option == "-h") {
@@ -253,6 +307,17 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
         if (option == "--version") {
             out << "lumoractl " << kLumoraVersion << "\n";
             return kExitOk;
+        }
+        if (option == "--trace") {
+            trace = true;
+            continue;
+        }
+        if (option == "--serial") {
+            if (++at == args.size() || args[at].empty()) {
+                return UsageError(err, "'--serial' needs a serial number");
+            }
+            serial = args[at];
+            continue;
         }
         return UsageError(err, "unknown option '" + option + "'");
     }
@@ -270,10 +335,13 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
                             problem)) {
             return UsageError(err, problem);
         }
+        SelectModule(FromUtf8(serial));
+        SetTrace(trace ? &err : nullptr);
         ClearLinkCounters();
         ClearLutValidation();
         const int status = command.run(values, out, err);
         ReleaseDevice();
+        SetTrace(nullptr);
         return status;
     }
     return UsageError(err, "unknown command '" + name + "'");

@@ -40,6 +40,8 @@ constexpr VideoModeStep kVideoModeSequence[] = {
     {CmdFpdMode, {0xC9}},
 };
 
+std::wstring selectedSerial;
+
 void CloseIfConnected()
 {
     if (deviceConnected != 0) {
@@ -51,7 +53,7 @@ void CloseIfConnected()
 
 void OpenController()
 {
-    deviceHandle = hid_open(kVendorId, kProductId, nullptr);
+    deviceHandle = hid_open(kVendorId, kProductId, selectedSerial.empty() ? nullptr : selectedSerial.c_str());
     deviceConnected = deviceHandle != nullptr ? 1 : 0;
 }
 
@@ -81,6 +83,10 @@ void StartVideoMode()
         SendFixedCommand(step.command, std::span(step.payload.data(), CommandTable[step.command].payloadLength));
     }
 }
+
+void SelectModule(const std::wstring& serial) { selectedSerial = serial; }
+
+const std::wstring& SelectedModule() { return selectedSerial; }
 
 void ReleaseDevice()
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace lumora {
 
@@ -25,5 +26,11 @@ void StartVideoMode();
 // Closes an open device and releases the HID library; for front ends that
 // end the process.
 void ReleaseDevice();
+
+// Which module ConnectDevice and StartVideoMode open when several are
+// attached: the one with this serial number, or the first match when empty
+// (the default).
+void SelectModule(const std::wstring& serial);
+const std::wstring& SelectedModule();
 
 }  // namespace lumora

@@ -38,6 +38,22 @@ void CopyBody(std::uint8_t* dest, const CommandPacket& packet, std::size_t from,
     std::memcpy(dest, packet.payload + (from - 2), count);
 }
 
+// Writes the OutputReport: the bytes written, or -1 with no device or on a
+// link failure.
+int WriteOutputReport()
+{
+    if (deviceHandle == nullptr) {
+        ++linkCounters.noDevice;
+        return -1;
+    }
+    const int written = hid_write(deviceHandle, OutputReport, kReportSize);
+    if (written < 0) {
+        LinkFailure();
+        return -1;
+    }
+    return written;
+}
+
 std::uint16_t ReplyLength()
 {
     return static_cast<std::uint16_t>(InputReport[kReplyLengthAt] | (InputReport[kReplyLengthAt + 1] << 8));
@@ -109,13 +125,8 @@ int SendCommand(const CommandPacket& packet)
 
 int WriteReport(bool awaitAck)
 {
-    if (deviceHandle == nullptr) {
-        ++linkCounters.noDevice;
-        return -1;
-    }
-    const int written = hid_write(deviceHandle, OutputReport, kReportSize);
+    const int written = WriteOutputReport();
     if (written < 0) {
-        LinkFailure();
         return -1;
     }
     if (awaitAck && written > 0) {
@@ -150,16 +161,7 @@ int ReadReport()
 
 int Transact()
 {
-    if (deviceHandle == nullptr) {
-        ++linkCounters.noDevice;
-        return -1;
-    }
-    const int written = hid_write(deviceHandle, OutputReport, kReportSize);
-    if (written < 0) {
-        LinkFailure();
-        return -1;
-    }
-    if (written == 0) {
+    if (WriteOutputReport() <= 0) {
         return -1;
     }
     // ReadReport clears the InputReport first, so a time-out or a failed read

@@ -1,0 +1,145 @@
+#include "cli/trace.h"
+
+#include "link/commands.h"
+#include "link/link.h"
+
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+extern "C" {
+int __real_hid_write(hid_device* dev, const unsigned char* data, size_t length);
+int __real_hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds);
+}
+
+namespace lumora::cli {
+
+namespace {
+
+std::ostream* traceOut = nullptr;
+
+// The packet being written: the device it goes to and the body bytes still
+// to come in continuation reports.
+const hid_device* packetDevice = nullptr;
+std::size_t bodyToCome = 0;
+
+// Hex of bytes [0, shown), then the rest of count summarised when it is all zeros.
+std::string Hex(const unsigned char* data, std::size_t count, std::size_t shown)
+{
+    shown = std::min(shown, count);
+    const bool zeroTail = std::all_of(data + shown, data + count, [](unsigned char b) { return b == 0; });
+    if (!zeroTail) {
+        shown = count;
+    }
+    std::string text;
+    char digits[4];
+    for (std::size_t i = 0; i < shown; ++i) {
+        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", data[i]);
+        text += digits;
+    }
+    if (shown < count) {
+        text += " +" + std::to_string(count - shown) + " zero bytes";
+    }
+    return text;
+}
+
+std::string Payload(const unsigned char* data, std::size_t count)
+{
+    return "[" + Hex(data, count, count) + "]";
+}
+
+void TraceWrite(const hid_device* dev, const unsigned char* data, std::size_t length, int result)
+{
+    if (length < kReportSize) {
+        *traceOut << "lumoractl: trace: write of " << length << " bytes -> " << result << "\n";
+        return;
+    }
+    std::string meaning;
+    std::size_t shown = kReportSize;
+    if (dev != packetDevice) {
+        bodyToCome = 0;
+    }
+    if (bodyToCome == 0) {
+        // A first report: header, then up to 60 body bytes.
+        const std::size_t bodyLength = data[kLengthAt] | data[kLengthAt + 1] << 8;
+        const std::size_t here = std::min(bodyLength, kFirstReportBody);
+        shown = kFirstBodyAt + here;
+        const auto word = static_cast<std::uint16_t>(here >= 2 ? data[kFirstBodyAt] | data[kFirstBodyAt + 1] << 8 : 0);
+        const char* name = CommandName(word);
+        char fallback[16];
+        std::snprintf(fallback, sizeof fallback, "0x%04X", word);
+        meaning = std::string((data[kFlagsAt] & kFlagReadRequest) != 0 ? "read request " : "") +
+                  (name != nullptr ? name : fallback) + " seq " + std::to_string(data[kSequenceAt]) + " " +
+                  Payload(data + kFirstBodyAt + 2, here >= 2 ? here - 2 : 0);
+        bodyToCome = bodyLength - here;
+        if (bodyToCome > 0) {
+            meaning += " continued in " + std::to_string((bodyToCome + kContinuationBody - 1) / kContinuationBody) +
+                       " more report" + (bodyToCome > kContinuationBody ? "s" : "");
+        }
+    } else {
+        const std::size_t here = std::min(bodyToCome, kContinuationBody);
+        shown = kContinuationBodyAt + here;
+        meaning = "continuation " + Payload(data + kContinuationBodyAt, here);
+        bodyToCome -= here;
+    }
+    packetDevice = dev;
+    if (result < 0) {
+        bodyToCome = 0;  // the rest of this packet will not follow
+        meaning += " -> write failed";
+    }
+    *traceOut << "lumoractl: trace: write " << Hex(data, kReportSize, shown) << "  " << meaning << "\n";
+}
+
+void TraceRead(const unsigned char* data, int result)
+{
+    if (result < 0) {
+        *traceOut << "lumoractl: trace: read failed\n";
+        return;
+    }
+    if (result == 0) {
+        *traceOut << "lumoractl: trace: read timed out, no reply\n";
+        return;
+    }
+    const auto count = static_cast<std::size_t>(result);
+    const std::size_t replyLength = count > kReplyLengthAt + 1 ? (data[kReplyLengthAt] | data[kReplyLengthAt + 1] << 8) : 0;
+    std::string meaning = (data[kReplyFlagsAt] & kFlagError) != 0 ? "error flag" : "ok";
+    if (replyLength > 0) {
+        meaning += " data " + Payload(data + kReplyDataAt, std::min(replyLength, count > kReplyDataAt ? count - kReplyDataAt : 0));
+    }
+    *traceOut << "lumoractl: trace: read  " << Hex(data, count, kReplyDataAt + replyLength) << "  " << meaning << "\n";
+}
+
+}  // namespace
+
+void SetTrace(std::ostream* out)
+{
+    traceOut = out;
+    packetDevice = nullptr;
+    bodyToCome = 0;
+}
+
+}  // namespace lumora::cli
+
+extern "C" {
+
+int __wrap_hid_write(hid_device* dev, const unsigned char* data, size_t length)
+{
+    const int result = __real_hid_write(dev, data, length);
+    if (lumora::cli::traceOut != nullptr) {
+        lumora::cli::TraceWrite(dev, data, length, result);
+    }
+    return result;
+}
+
+int __wrap_hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds)
+{
+    const int result = __real_hid_read_timeout(dev, data, length, milliseconds);
+    if (lumora::cli::traceOut != nullptr) {
+        lumora::cli::TraceRead(data, result);
+    }
+    return result;
+}
+
+}  // extern "C"

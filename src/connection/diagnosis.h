@@ -1,0 +1,43 @@
+// What is attached, and why an open failed: for front ends that tell the
+// operator what to do about it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace lumora {
+
+// One attached controller, as the HID library enumerates it (UTF-8 strings).
+struct ModuleInfo {
+    std::string path;
+    std::string serial;
+    std::string manufacturer;
+    std::string product;
+};
+
+// Every attached controller, in enumeration order.
+std::vector<ModuleInfo> ListModules();
+
+enum class OpenProblem {
+    NoModule,       // nothing with the controller's vendor and product ID is attached
+    NoSuchSerial,   // modules are attached, none with the selected serial number
+    NoAccess,       // attached, but this user may not open its device node
+    Busy,           // attached, but another program holds it
+    Other,          // attached, and the open failed for another reason
+};
+
+struct OpenDiagnosis {
+    OpenProblem problem;
+    std::string path;    // of the module that could not be opened
+    std::string detail;  // what the HID library said
+};
+
+// Call straight after an open of the controller failed, before any other HID
+// call: reads the library's error, then looks at what is attached.
+OpenDiagnosis DiagnoseOpenFailure();
+
+// A wide string from the HID library as UTF-8, and back.
+std::string ToUtf8(const wchar_t* text);
+std::wstring FromUtf8(const std::string& text);
+
+}  // namespace lumora

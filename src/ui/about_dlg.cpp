@@ -1,0 +1,7 @@
+#include "ui/about_dlg.h"
+
+namespace lumora::ui {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : CDialogEx(kAboutDialogTemplate, parent) {}
+
+}  // namespace lumora::ui
