@@ -55,6 +55,9 @@ struct State {
     int writesUntilFailure = 0;
     int readsUntilFailure = 0;
     std::FILE* trace = nullptr;
+    ReadScript readScript;
+    WriteScript writeScript;
+    bool zeroCost = false;
     bool initialised = false;
     std::wstring lastError = L"Success";
 
@@ -77,6 +80,9 @@ std::deque<std::unique_ptr<hid_device_>>& Handles()
     static std::deque<std::unique_ptr<hid_device_>> handles;
     return handles;
 }
+
+// Handle ids count on across Reset and ReleaseClosedHandles.
+int nextHandleId = 1;
 
 int Record(const char* function, const hid_device* device, int result)
 {
@@ -248,7 +254,7 @@ hid_device* Open(const Module* module)
         return nullptr;
     }
     auto device = std::make_unique<hid_device_>();
-    device->id = static_cast<int>(Handles().size()) + 1;
+    device->id = nextHandleId++;
     device->module = *module;
     Handles().push_back(std::move(device));
     s.lastError = L"Success";
@@ -310,6 +316,14 @@ void SetStatusSeries(std::vector<std::uint8_t> series)
 void FailWriteAt(int nth) { S().writesUntilFailure = nth; }
 void FailReadAt(int nth) { S().readsUntilFailure = nth; }
 void SetTrace(std::FILE* out) { S().trace = out; }
+void SetReadScript(ReadScript script) { S().readScript = std::move(script); }
+void SetWriteScript(WriteScript script) { S().writeScript = std::move(script); }
+void SetZeroCost(bool on) { S().zeroCost = on; }
+
+void ReleaseClosedHandles()
+{
+    std::erase_if(Handles(), [](const std::unique_ptr<hid_device_>& handle) { return !handle->open; });
+}
 
 const std::vector<Packet>& Packets() { return S().packets; }
 const std::vector<Report>& WrittenReports() { return S().reports; }
@@ -407,12 +421,26 @@ hid_device* hid_open_path(const char* path)
 
 int hid_write(hid_device* dev, const unsigned char* data, size_t length)
 {
+    if (S().zeroCost) {
+        return sim::Usable("hid_write", dev) ? static_cast<int>(length) : -1;
+    }
     if (!sim::Usable("hid_write", dev)) {
         return sim::Record("hid_write", dev, -1);
     }
     if (sim::Countdown(S().writesUntilFailure)) {
         S().lastError = L"Simulated write failure";
         return sim::Record("hid_write", dev, -1);
+    }
+    int result = static_cast<int>(length);
+    if (S().writeScript) {
+        const int scripted = S().writeScript(length);
+        if (scripted < 0 && scripted != sim::kControllerAnswer) {
+            S().lastError = L"Scripted write failure";
+            return sim::Record("hid_write", dev, -1);
+        }
+        if (scripted >= 0) {
+            result = scripted;
+        }
     }
     sim::Report report{};
     std::memcpy(report.data(), data, std::min(length, report.size()));
@@ -424,18 +452,38 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
     }
     sim::Keep(S().reports, report);
     sim::Join(dev, report);
-    return sim::Record("hid_write", dev, static_cast<int>(length));
+    return sim::Record("hid_write", dev, result);
 }
 
 int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds)
 {
     (void)milliseconds;  // a missing reply times out at once
+    if (S().zeroCost) {
+        // flags 0x00, sequence 0, length 2, status 0x00
+        static constexpr std::uint8_t kFixedReply[] = {0x00, 0x00, 0x02, 0x00, 0x00};
+        if (!sim::Usable("hid_read_timeout", dev)) {
+            return -1;
+        }
+        const std::size_t count = std::min(length, sizeof kFixedReply);
+        std::memcpy(data, kFixedReply, count);
+        return static_cast<int>(count);
+    }
     if (!sim::Usable("hid_read_timeout", dev)) {
         return sim::Record("hid_read_timeout", dev, -1);
     }
     if (sim::Countdown(S().readsUntilFailure)) {
         S().lastError = L"Simulated read failure";
         return sim::Record("hid_read_timeout", dev, -1);
+    }
+    if (S().readScript) {
+        const int scripted = S().readScript(data, length);
+        if (scripted != sim::kControllerAnswer) {
+            const int result = scripted < 0 ? -1 : std::min(scripted, static_cast<int>(length));
+            if (result < 0) {
+                S().lastError = L"Scripted read failure";
+            }
+            return sim::Record("hid_read_timeout", dev, result);
+        }
     }
     if (dev->replies.empty()) {
         return sim::Record("hid_read_timeout", dev, 0);

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,6 +96,33 @@ void FailReadAt(int nth);
 
 // Prints each decoded packet and the answer to it; nullptr stops.
 void SetTrace(std::FILE* out);
+
+// Scripted results in place of the controller's own, for feeding arbitrary
+// replies through the system. A script is asked on every call on an open
+// handle (after FailWriteAt / FailReadAt) and returns the call's result, or
+// kControllerAnswer to let the controller answer as usual.
+inline constexpr int kControllerAnswer = -1000;
+// Fills up to `length` bytes of data and returns -1, 0 or the count read;
+// results above length are cut to length. The controller's own reply, if
+// any, stays queued for a later read.
+using ReadScript = std::function<int(std::uint8_t* data, std::size_t length)>;
+// Returns -1 (the report does not reach the controller) or the count that
+// hid_write reports (the report reaches the controller all the same).
+using WriteScript = std::function<int(std::size_t length)>;
+void SetReadScript(ReadScript script);    // empty: the controller answers
+void SetWriteScript(WriteScript script);
+
+// For benchmarks: every write succeeds at once and every read delivers one
+// fixed reply (flags 0x00, length 2, status 0x00), which acknowledges a write
+// and ends a status poll. Nothing is joined, recorded or traced, and nothing
+// is allocated, so a measurement sees the system's own cost. A use of a
+// closed handle is still noticed. Reset turns it off.
+void SetZeroCost(bool on);
+
+// Frees the handles that are closed. Only for callers that hold no handle any
+// more (a fuzzer between two inputs): a freed handle cannot be checked for
+// use after close.
+void ReleaseClosedHandles();
 
 const std::vector<Packet>& Packets();
 const std::vector<Report>& WrittenReports();

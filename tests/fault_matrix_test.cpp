@@ -1,0 +1,318 @@
+// The fault matrix: every operator action against every single failure of the
+// link, and against a controller that refuses, stays silent or stays busy.
+//
+// For each action a clean run first counts its hid_write and hid_read_timeout
+// calls; then the action is run once for every k, with the k-th write (or
+// read) failing. Each run must show that the action returns, the device is
+// closed exactly once, nothing touches the closed handle, nothing is written
+// after the failure, later actions fail at once without traffic, and a
+// reconnect brings back the clean run.
+#include "patterns/lut.h"
+#include "patterns/presets.h"
+#include "sim_fixture.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+using namespace lumora;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+struct Action {
+    const char* name;
+    std::function<void()> run;
+    bool opensDevice;   // the action opens the controller itself
+    bool validates;     // the action uploads look-up tables and polls their check
+};
+
+void PrintTo(const Action& action, std::ostream* out) { *out << action.name; }
+
+// Presets at a fixed frequency, with the dialog's default pictures.
+const std::vector<Action>& Actions()
+{
+    static const std::vector<Action> actions = {
+        {"VideoMode", [] { StartVideoMode(); }, true, false},
+        {"Pause", [] { PauseSequence(); }, false, false},
+        {"Stop", [] { StopSequence(); }, false, false},
+        {"FullFringes", [] { ProjectFullFringes(10); }, false, true},
+        {"Range", [] { ProjectRange(10, 10, 20); }, false, true},
+        {"OnePicture", [] { ProjectOnePicture(10, 12); }, false, true},
+        {"Cross", [] { ProjectCross(); }, false, true},
+    };
+    return actions;
+}
+
+// What one clean run of an action does on the wire.
+struct CleanRun {
+    int writes = 0;
+    int reads = 0;
+    std::vector<std::string> packets;
+};
+
+// The matrix's own tally, printed when the test program ends.
+struct Tally {
+    int runs = 0;
+    int failedRuns = 0;
+};
+Tally tally;
+
+int FailedParts()
+{
+    const ::testing::TestResult* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    int failed = 0;
+    for (int i = 0; i < result->total_part_count(); ++i) {
+        failed += result->GetTestPartResult(i).failed() ? 1 : 0;
+    }
+    return failed;
+}
+
+class MatrixReport : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (tally.failedRuns == 0) {
+            std::printf("fault matrix: %d runs, all passed\n", tally.runs);
+        } else {
+            std::printf("fault matrix: %d runs, %d failed\n", tally.runs, tally.failedRuns);
+        }
+    }
+};
+[[maybe_unused]] ::testing::Environment* const kMatrixReport = ::testing::AddGlobalTestEnvironment(new MatrixReport);
+
+class FaultMatrix : public SimTest, public ::testing::WithParamInterface<Action> {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        SetPauseFunction([](int) {});
+        SetStatusPollBound(std::chrono::milliseconds(2));
+        clean_ = Dry();
+    }
+    void TearDown() override
+    {
+        SetPauseFunction(nullptr);
+        SetStatusPollBound(kStatusPollBound);
+        SimTest::TearDown();
+    }
+
+    // A fresh link and controller, connected as the operator would be.
+    static void Fresh()
+    {
+        deviceHandle = nullptr;
+        deviceConnected = 0;
+        ClearLinkCounters();
+        ClearLutValidation();
+        sim::Reset();
+        Connect();
+    }
+
+    CleanRun Dry()
+    {
+        Fresh();
+        GetParam().run();
+        CleanRun clean{sim::CallCount("hid_write"), sim::CallCount("hid_read_timeout"), Sent()};
+        EXPECT_THAT(sim::Violations(), IsEmpty());
+        EXPECT_GT(clean.writes, 0);
+        return clean;
+    }
+
+    // Runs one case of the matrix: sets the fault up on a fresh connection,
+    // runs the action, checks. Counts the run and whether it failed.
+    void Case(const std::string& label, const std::function<void()>& arrange, const std::function<void()>& check)
+    {
+        SCOPED_TRACE(std::string(GetParam().name) + ", " + label);
+        const int failedBefore = FailedParts();
+        Fresh();
+        arrange();
+        GetParam().run();
+        check();
+        EXPECT_THAT(sim::Violations(), IsEmpty());
+        ++tally.runs;
+        tally.failedRuns += FailedParts() > failedBefore ? 1 : 0;
+    }
+
+    // The k-th call of `function` failed: the device was closed once, right
+    // after it, and nothing followed.
+    void ExpectLinkClosedAfterFailure(const char* function, int k)
+    {
+        const std::vector<sim::Call>& calls = sim::Calls();
+        int seen = 0;
+        std::size_t at = calls.size();
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            if (calls[i].function == function && ++seen == k) {
+                at = i;
+                break;
+            }
+        }
+        ASSERT_LT(at, calls.size()) << "the " << k << "th " << function << " never came";
+        const sim::Call& failed = calls[at];
+        EXPECT_EQ(failed.result, -1);
+        ASSERT_EQ(calls.size(), at + 2) << "exactly one call follows the failure: the close";
+        EXPECT_EQ(calls[at + 1].function, "hid_close");
+        EXPECT_EQ(calls[at + 1].handle, failed.handle);
+        int closes = 0;
+        for (const sim::Call& call : calls) {
+            closes += call.function == "hid_close" && call.handle == failed.handle ? 1 : 0;
+        }
+        EXPECT_EQ(closes, 1) << "the failed device is closed exactly once";
+        EXPECT_EQ(sim::OpenHandleCount(), 0);
+        EXPECT_EQ(deviceConnected, 0);
+        EXPECT_EQ(deviceHandle, nullptr);
+    }
+
+    // With the link down, every action that does not open the controller
+    // returns at once and calls no hidapi function; a connect brings the
+    // clean run back.
+    void ExpectDeadUntilReconnect()
+    {
+        sim::ClearRecords();
+        for (const Action& later : Actions()) {
+            if (!later.opensDevice) {
+                later.run();
+            }
+        }
+        EXPECT_EQ(PauseSequence(), -1);
+        EXPECT_EQ(StopSequence(), -1);
+        EXPECT_THAT(CallNames(), IsEmpty()) << "no traffic until the next connect";
+
+        ExpectWorksAgain(true);
+    }
+
+    // The action runs clean again: after a reconnect, or on the open device.
+    void ExpectWorksAgain(bool reconnect)
+    {
+        sim::SetAckMode(sim::AckMode::Ok);
+        sim::SetStatusReply(sim::StatusReply::Normal);
+        sim::SetStatusSeries({0x00});
+        if (reconnect) {
+            ASSERT_TRUE(ConnectDevice());
+        }
+        sim::ClearRecords();
+        GetParam().run();
+        EXPECT_THAT(Sent(), ElementsAreArray(clean_.packets));
+        EXPECT_EQ(sim::OpenHandleCount(), 1);
+    }
+
+    void ExpectStillOpen()
+    {
+        EXPECT_EQ(sim::CallCount("hid_close"), GetParam().opensDevice ? 1 : 0) << "only the action's own reopen closes";
+        EXPECT_EQ(sim::OpenHandleCount(), 1);
+        EXPECT_EQ(deviceConnected, 1);
+        EXPECT_NE(deviceHandle, nullptr);
+    }
+
+    CleanRun clean_;
+};
+
+TEST_P(FaultMatrix, EveryFailedWrite)
+{
+    for (int k = 1; k <= clean_.writes; ++k) {
+        Case("write " + std::to_string(k) + " of " + std::to_string(clean_.writes),
+             [k] { sim::FailWriteAt(k); },
+             [&, k] {
+                 ExpectLinkClosedAfterFailure("hid_write", k);
+                 EXPECT_EQ(sim::WrittenReports().size(), static_cast<std::size_t>(k - 1))
+                     << "no report is written after the failure";
+                 ExpectDeadUntilReconnect();
+             });
+    }
+}
+
+TEST_P(FaultMatrix, EveryFailedRead)
+{
+    for (int k = 1; k <= clean_.reads; ++k) {
+        Case("read " + std::to_string(k) + " of " + std::to_string(clean_.reads),
+             [k] { sim::FailReadAt(k); },
+             [&, k] {
+                 ExpectLinkClosedAfterFailure("hid_read_timeout", k);
+                 ExpectDeadUntilReconnect();
+             });
+    }
+}
+
+// The clean run as a controller that refuses everything sees it: a refused
+// pattern-table open ends that upload, and a refused check request ends the
+// check before any status read.
+std::vector<std::string> UnderRefusal(const std::vector<std::string>& clean)
+{
+    std::vector<std::string> refused;
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        if (clean[i] == "read CmdValidate []") {
+            continue;
+        }
+        refused.push_back(clean[i]);
+        if (clean[i] == "CmdLutAccess [02]") {
+            i += 3;  // offset, data and close are not sent
+        }
+    }
+    return refused;
+}
+
+TEST_P(FaultMatrix, ControllerRefusesEverything)
+{
+    Case("error flag on every acknowledgement", [] { sim::SetAckMode(sim::AckMode::ErrorFlag); },
+         [&] {
+             const std::vector<std::string> expected = UnderRefusal(clean_.packets);
+             EXPECT_THAT(Sent(), ElementsAreArray(expected)) << "the list runs on to its end";
+             EXPECT_EQ(linkCounters.commandsSent, 0u);
+             EXPECT_EQ(linkCounters.refusals, expected.size());
+             ExpectStillOpen();
+             if (GetParam().validates) {
+                 EXPECT_EQ(lastLutValidation.result, -1);
+             }
+             ExpectWorksAgain(false);
+         });
+}
+
+TEST_P(FaultMatrix, SilentController)
+{
+    Case("no acknowledgement and no status reply",
+         [] {
+             sim::SetAckMode(sim::AckMode::Silent);
+             sim::SetStatusReply(sim::StatusReply::Silent);
+         },
+         [&] {
+             EXPECT_THAT(Sent(), ElementsAreArray(clean_.packets)) << "a missing acknowledgement fails nothing";
+             const unsigned writePackets = static_cast<unsigned>(clean_.packets.size()) - (GetParam().validates ? 1 : 0);
+             EXPECT_EQ(linkCounters.missingAcks, writePackets);
+             EXPECT_EQ(linkCounters.commandsSent, writePackets);
+             ExpectStillOpen();
+             if (GetParam().validates) {
+                 EXPECT_EQ(lastLutValidation.result, -1);
+                 EXPECT_FALSE(lastLutValidation.gaveUp);
+             }
+             ExpectWorksAgain(false);
+         });
+}
+
+TEST_P(FaultMatrix, ControllerBusyForever)
+{
+    Case("status busy on every read", [] { sim::SetStatusSeries({0x80}); },
+         [&] {
+             // The repeated status reads, taken as one, leave the clean run.
+             std::vector<std::string> collapsed;
+             int polls = 0;
+             for (const std::string& packet : Sent()) {
+                 const bool poll = packet == "read CmdValidate []";
+                 polls += poll ? 1 : 0;
+                 if (!poll || collapsed.empty() || collapsed.back() != packet) {
+                     collapsed.push_back(packet);
+                 }
+             }
+             EXPECT_THAT(collapsed, ElementsAreArray(clean_.packets)) << "the list runs on after the check gives up";
+             ExpectStillOpen();
+             if (GetParam().validates) {
+                 EXPECT_GT(polls, 1);
+                 EXPECT_TRUE(lastLutValidation.gaveUp);
+                 EXPECT_EQ(lastLutValidation.result, -1);
+             }
+             ExpectWorksAgain(false);
+         });
+}
+
+INSTANTIATE_TEST_SUITE_P(Actions, FaultMatrix, ::testing::ValuesIn(Actions()), CaseName());
+
+}  // namespace
