@@ -59,7 +59,8 @@ std::string RenderSequenceListing(const SequenceListing& listing)
            listing.entries.size() == 1 ? "y" : "ies", listing.images.size(), listing.images.size() == 1 ? "y" : "ies");
 
     text += "\npattern LUT\n";
-    text += "entry  image  pattern  bits  colour   flags                word\n";
+    Append(text, "%5s  %5s  %7s  %4s  %-7s  %-17s  %s\n", "entry", "image", "pattern", "bits", "colour", "flags",
+           "word");
     for (const ListedEntry& e : listing.entries) {
         Append(text, "%5d  %5d  %7d  %4d  %-7s  %-17s  0x%06X\n", e.entry, e.image, e.fields.patternNumber,
                e.fields.bitDepth, std::string(ColourName(e.fields.ledSelect)).c_str(), Flags(e.fields).c_str(),
