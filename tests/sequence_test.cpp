@@ -178,6 +178,14 @@ TEST(SequenceFile, DefaultsAndEveryKey)
     EXPECT_EQ(seven.sequence->exposureUs, 142857U);
 }
 
+TEST(SequenceFile, CommentsMayBeWrittenInAnyLanguage)
+{
+    EXPECT_TRUE(ReadSequenceText("# Belichtung f\u00fcr die Kamera \u2014 \u00b5s\nfrequency_hz = 60 # \u0436\n"
+                                 "[[pattern]] # \u03b1\nimage = 0\npattern = 0\n",
+                                 "t")
+                    .sequence);
+}
+
 struct ErrorCase {
     const char* name;
     std::string text;
@@ -268,6 +276,13 @@ const ErrorCase kErrorCases[] = {
      {"t:2:16: Error while parsing key-value pair: cannot redefine existing integer 'frequency_hz'"}},
     {"IntegerBeyond64Bits", "exposure_us = 99999999999999999999\n",
      {"t:1:35: Error while parsing decimal integer: '99999999999999999999' is not representable in 64 bits"}},
+    // A letter beyond ASCII where the reader looks for whitespace or a value.
+    {"LetterAfterAValue", "frequency_hz = 60\u00e9\n" + kPattern,
+     {"t:1:18: Error while parsing decimal integer: expected digit, saw '\u00e9'"}},
+    {"LetterInATableHeader", "frequency_hz = 60\n[[patte\u014dn]]\nimage = 0\npattern = 0\n",
+     {"t:2:8: Error while parsing table header: expected ']', saw '\u014d'"}},
+    {"LetterInAMultiLineString", WithPattern("pattern = 0\ncolor = \"\"\"\\\n  \u00e9\"\"\"\n"),
+     {"t:5:9: pattern[0].color = \"\u00e9\" is not a colour; use red, green, blue, yellow, cyan, magenta or white"}},
     {"Entry129", Entries(1, [](int) { return 0; }) + "[[pattern]]\nimage = 0\npattern = [" + [] {
          std::string list;
          for (int i = 0; i < 128; ++i) {
