@@ -74,8 +74,8 @@ void CheckListingAgainstTheWire(const Sequence& sequence)
     if (listing.entries.size() != sequence.entries.size() || listing.images.empty()) {
         Fail("an accepted sequence whose tables do not derive");
     }
-    deviceHandle = nullptr;
-    deviceConnected = 0;
+    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
+    CloseDevice();           // releases a lock left behind
     sim::Reset();
     sim::ReleaseClosedHandles();
     if (!ConnectDevice()) {

@@ -26,8 +26,8 @@ class SimTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        lumora::deviceHandle = nullptr;
-        lumora::deviceConnected = 0;
+        lumora::deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
+        lumora::CloseDevice();  // releases a lock left behind
         lumora::ClearLinkCounters();
         sim::Reset();
     }

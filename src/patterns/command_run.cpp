@@ -1,5 +1,6 @@
 #include "patterns/command_run.h"
 
+#include <atomic>
 #include <cassert>
 #include <chrono>
 #include <cstring>
@@ -14,14 +15,17 @@ constexpr std::uint8_t kLedsAllOn = 0x0F;      // red, green, blue and the seque
 constexpr std::uint8_t kPolarityNormal = 0;
 
 PauseFunction pauseFunction = nullptr;
+std::atomic<bool> inStartPause = false;
 
 void Pause(int milliseconds)
 {
+    inStartPause.store(true, std::memory_order_relaxed);
     if (pauseFunction != nullptr) {
         pauseFunction(milliseconds);
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+    inStartPause.store(false, std::memory_order_relaxed);
 }
 
 RunStep& NextStep(CommandRun& run)
@@ -41,6 +45,8 @@ std::span<const std::uint8_t> PayloadOf(const RunStep& step)
 }  // namespace
 
 void SetPauseFunction(PauseFunction pause) { pauseFunction = pause; }
+
+bool InStartPause() { return inStartPause.load(std::memory_order_relaxed); }
 
 void CommandRun::Command(CommandId id, std::span<const std::uint8_t> payload)
 {

@@ -92,4 +92,7 @@ std::vector<RunListingLine> ListCommands(const CommandRun& run);
 using PauseFunction = void (*)(int milliseconds);
 void SetPauseFunction(PauseFunction pause);
 
+// True while a run waits out that pause; may be read from any thread.
+bool InStartPause();
+
 }  // namespace lumora

@@ -135,6 +135,8 @@ void ListLutValidation(std::vector<ListedPacket>& out)
 
 void SetStatusPollBound(std::chrono::milliseconds bound) { statusPollBound = bound; }
 
+std::chrono::milliseconds StatusPollBound() { return statusPollBound; }
+
 void ClearLutValidation() { lastLutValidation = {}; }
 
 int WaitLutValid(int& status)

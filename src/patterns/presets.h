@@ -7,7 +7,7 @@
 // range whose first picture lies above its last, sends nothing at all.
 #pragma once
 
-#include "patterns/command_run.h"  // SetPauseFunction: the start tail's pause
+#include "patterns/command_run.h"  // SetPauseFunction, InStartPause: the start tail's pause
 
 namespace lumora {
 
