@@ -123,59 +123,59 @@ TEST(SequenceFile, PatternRangeAtEachBitDepth)
     }
 }
 
+}  // namespace
+
+// A sequence as the listing shows it, which names every field.
+namespace lumora {
+void PrintTo(const Sequence& sequence, std::ostream* out) { *out << "\n" << RenderSequenceListing(ListSequence(sequence)); }
+}  // namespace lumora
+
+namespace {
+
 TEST(SequenceFile, DefaultsAndEveryKey)
 {
-    const SequenceFile plain = ReadSequenceText(WithPattern("pattern = 2\n"), "t");
-    ASSERT_TRUE(plain.sequence);
-    const Sequence& d = *plain.sequence;
-    EXPECT_EQ(d.exposureUs, 16666U);
-    EXPECT_EQ(d.periodUs, 16666U);
-    EXPECT_TRUE(d.repeat);
-    EXPECT_FALSE(d.flipLongAxis);
-    EXPECT_TRUE(d.flipShortAxis);
-    EXPECT_EQ(d.ledRed + d.ledGreen + d.ledBlue, 360);
-    EXPECT_FALSE(d.triggerOut1.given);
-    EXPECT_FALSE(d.triggerOut2.given);
-    ASSERT_EQ(d.entries.size(), 1U);
-    EXPECT_EQ(d.entries[0].bits, 8);
-    EXPECT_EQ(d.entries[0].colour, Colour::White);
-    EXPECT_FALSE(d.entries[0].invert);
-    EXPECT_TRUE(d.entries[0].black);
+    Sequence defaults;
+    defaults.exposureUs = defaults.periodUs = 16666;
+    defaults.entries = {{.image = 1, .pattern = 2, .bits = 8, .colour = Colour::White, .invert = false, .black = true}};
 
-    const SequenceFile full = ReadSequenceText(
-        "exposure_us = 4294967295\nperiod_us = 4294967295\nrepeat = false\n"
-        "flip = { long_axis = true, short_axis = false }\nleds = { red = 0, green = 255, blue = 7 }\n"
-        "trigger_out1 = { invert = true, rising_delay = 0, falling_delay = 255 }\n"
-        "trigger_out2 = { rising_delay = 9 }\n"
-        "[[pattern]]\nimage = 255\npattern = [23, 0]\nbits = 1\ncolor = \"magenta\"\ninvert = true\nblack = false\n",
-        "t");
-    ASSERT_TRUE(full.sequence) << FormatSequenceError(full.errors[0]);
-    const Sequence& f = *full.sequence;
-    EXPECT_EQ(f.exposureUs, 4294967295U);
-    EXPECT_EQ(f.periodUs, 4294967295U);
-    EXPECT_FALSE(f.repeat);
-    EXPECT_TRUE(f.flipLongAxis);
-    EXPECT_FALSE(f.flipShortAxis);
-    EXPECT_EQ(f.ledRed, 0);
-    EXPECT_EQ(f.ledGreen, 255);
-    EXPECT_EQ(f.ledBlue, 7);
-    EXPECT_TRUE(f.triggerOut1.given && f.triggerOut1.invert);
-    EXPECT_EQ(f.triggerOut1.risingDelay, 0);
-    EXPECT_EQ(f.triggerOut1.fallingDelay, 255);
-    EXPECT_TRUE(f.triggerOut2.given && !f.triggerOut2.invert);
-    EXPECT_EQ(f.triggerOut2.risingDelay, 9);
-    ASSERT_EQ(f.entries.size(), 2U);
-    EXPECT_EQ(f.entries[0].image, 255);
-    EXPECT_EQ(f.entries[0].pattern, 23);
-    EXPECT_EQ(f.entries[1].pattern, 0);
-    EXPECT_EQ(f.entries[1].colour, Colour::Magenta);
-    EXPECT_TRUE(f.entries[1].invert);
-    EXPECT_FALSE(f.entries[1].black);
+    Sequence full;
+    full.exposureUs = full.periodUs = 4294967295U;
+    full.repeat = false;
+    full.flipLongAxis = true;
+    full.flipShortAxis = false;
+    full.ledRed = 0;
+    full.ledGreen = 255;
+    full.ledBlue = 7;
+    full.triggerOut1 = {.given = true, .invert = true, .risingDelay = 0, .fallingDelay = 255};
+    full.triggerOut2 = {.given = true, .invert = false, .risingDelay = 9};
+    const SequenceEntry last = {.image = 255, .pattern = 23, .bits = 1, .colour = Colour::Magenta, .invert = true, .black = false};
+    full.entries = {last, last};
+    full.entries[1].pattern = 0;
 
-    // 1000000 / 7 drops the fraction.
-    const SequenceFile seven = ReadSequenceText("frequency_hz = 7\n[[pattern]]\nimage = 0\npattern = 0\n", "t");
-    ASSERT_TRUE(seven.sequence);
-    EXPECT_EQ(seven.sequence->exposureUs, 142857U);
+    Sequence seven = defaults;  // 1000000 / 7 drops the fraction
+    seven.exposureUs = seven.periodUs = 142857;
+
+    const struct {
+        const char* name;
+        std::string text;
+        Sequence expected;
+    } cases[] = {
+        {"Defaults", WithPattern("pattern = 2\n"), defaults},
+        {"EveryKey",
+         "exposure_us = 4294967295\nperiod_us = 4294967295\nrepeat = false\n"
+         "flip = { long_axis = true, short_axis = false }\nleds = { red = 0, green = 255, blue = 7 }\n"
+         "trigger_out1 = { invert = true, rising_delay = 0, falling_delay = 255 }\n"
+         "trigger_out2 = { rising_delay = 9 }\n"
+         "[[pattern]]\nimage = 255\npattern = [23, 0]\nbits = 1\ncolor = \"magenta\"\ninvert = true\nblack = false\n",
+         full},
+        {"SevenHertz", "frequency_hz = 7\n[[pattern]]\nimage = 1\npattern = 2\n", seven},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SequenceFile file = ReadSequenceText(c.text, "t");
+        ASSERT_TRUE(file.sequence) << FormatSequenceError(file.errors[0]);
+        EXPECT_EQ(*file.sequence, c.expected);
+    }
 }
 
 TEST(SequenceFile, CommentsMayBeWrittenInAnyLanguage)
@@ -396,30 +396,8 @@ invert = true
 black = false
 )";
 
-// Where the pauses fell: the number of packets sent before each.
-std::vector<std::size_t> pauses;
-void RecordPause(int milliseconds)
-{
-    EXPECT_EQ(milliseconds, 1000);
-    pauses.push_back(sim::Packets().size());
-}
-
-class SequenceRun : public SimTest {
+class SequenceRun : public RunTest {
 protected:
-    void SetUp() override
-    {
-        SimTest::SetUp();
-        pauses.clear();
-        SetPauseFunction(RecordPause);
-        SetStatusPollBound(std::chrono::milliseconds(20));
-    }
-    void TearDown() override
-    {
-        SetPauseFunction(nullptr);
-        SetStatusPollBound(kStatusPollBound);
-        SimTest::TearDown();
-    }
-
     static Sequence Read(const std::string& text)
     {
         const SequenceFile file = ReadSequenceText(text, "t");

@@ -5,11 +5,14 @@
 #include "connection/connection.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "patterns/command_run.h"
+#include "patterns/lut.h"
 #include "sim/sim_controller.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -60,5 +63,34 @@ protected:
             names.push_back(call.function);
         }
         return names;
+    }
+};
+
+// For command runs with a start tail: the pause returns at once and says
+// where it fell, and a busy controller is given up on after 20 ms.
+class RunTest : public SimTest {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        pauses.clear();
+        lumora::SetPauseFunction(RecordPause);
+        lumora::SetStatusPollBound(std::chrono::milliseconds(20));
+    }
+    void TearDown() override
+    {
+        lumora::SetPauseFunction(nullptr);
+        lumora::SetStatusPollBound(lumora::kStatusPollBound);
+        SimTest::TearDown();
+    }
+
+    // Where the pauses fell: the number of packets sent before each.
+    inline static std::vector<std::size_t> pauses;
+
+private:
+    static void RecordPause(int milliseconds)
+    {
+        EXPECT_EQ(milliseconds, 1000);
+        pauses.push_back(sim::Packets().size());
     }
 };

@@ -57,6 +57,8 @@ struct SequenceEntry {
     Colour colour = Colour::White;
     bool invert = false;
     bool black = true;         // a black pattern follows
+
+    friend bool operator==(const SequenceEntry&, const SequenceEntry&) = default;
 };
 
 // The payload of CmdTrigOut1 or CmdTrigOut2; a trigger output that is not
@@ -66,6 +68,8 @@ struct TriggerOutput {
     bool invert = false;
     std::uint8_t risingDelay = kDefaultTriggerDelay;
     std::uint8_t fallingDelay = kDefaultTriggerDelay;  // output 1 only
+
+    friend bool operator==(const TriggerOutput&, const TriggerOutput&) = default;
 };
 
 struct Sequence {
@@ -80,6 +84,8 @@ struct Sequence {
     TriggerOutput triggerOut1;
     TriggerOutput triggerOut2;
     std::vector<SequenceEntry> entries;  // 1 to 128
+
+    friend bool operator==(const Sequence&, const Sequence&) = default;
 };
 
 // The LUT word of an entry, bufferSwap aside.
