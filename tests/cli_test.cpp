@@ -26,22 +26,7 @@ struct CliCase {
     const char* errorText;  // "" when stderr must stay empty
 };
 
-// Presets run with the pause skipped and a short bound on a busy controller.
-class CliTest : public SimTest {
-protected:
-    void SetUp() override
-    {
-        SimTest::SetUp();
-        SetPauseFunction([](int) {});
-        SetStatusPollBound(std::chrono::milliseconds(20));
-    }
-    void TearDown() override
-    {
-        SetPauseFunction(nullptr);
-        SetStatusPollBound(kStatusPollBound);
-        SimTest::TearDown();
-    }
-};
+using CliTest = FastPresetTest;
 
 class Cli : public CliTest, public ::testing::WithParamInterface<CliCase> {};
 

@@ -46,25 +46,17 @@ std::string Expand(std::string text)
 
 int heldNode = -1;  // another program's lock, taken by a case's set-up
 
-class Outcomes : public SimTest, public ::testing::WithParamInterface<OutcomeCase> {
+class Outcomes : public FastPresetTest, public ::testing::WithParamInterface<OutcomeCase> {
 protected:
-    void SetUp() override
-    {
-        SimTest::SetUp();
-        SetPauseFunction([](int) {});
-        SetStatusPollBound(std::chrono::milliseconds(20));
-    }
     void TearDown() override
     {
         if (heldNode >= 0) {
             ::close(heldNode);
             heldNode = -1;
         }
-        SetPauseFunction(nullptr);
-        SetStatusPollBound(kStatusPollBound);
         SelectModule(L"");
         ReleaseDevice();
-        SimTest::TearDown();
+        FastPresetTest::TearDown();
     }
 };
 

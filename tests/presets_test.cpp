@@ -107,7 +107,7 @@ const std::vector<std::string> kCross = Join({{"CmdPatternSource [03]", "CmdLutC
                                               Upload("04 78 06", "04"),
                                               {"CmdLedEnable [07]", "CmdPatternStartStop [02]"}});
 
-class Presets : public RunTest {
+class Presets : public FastPresetTest {
 protected:
     // Runs the preset and checks the run against the expected list: every
     // packet, consecutive sequence numbers, and the pause after the first start.

@@ -396,7 +396,7 @@ invert = true
 black = false
 )";
 
-class SequenceRun : public RunTest {
+class SequenceRun : public FastPresetTest {
 protected:
     static Sequence Read(const std::string& text)
     {

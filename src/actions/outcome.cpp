@@ -120,9 +120,6 @@ std::string TableCheckProblem()
 
 const char* Step(const Action& action, std::uint16_t word)
 {
-    if (InStartPause()) {
-        return "pausing 1 s before repeating the start";
-    }
     if (word == 0) {
         return OpensModule(action.kind) ? "opening the module" : "starting";
     }
@@ -224,6 +221,21 @@ std::string ProgressMonitor::Text(std::chrono::steady_clock::time_point now)
     const unsigned finished = linkActivity.readsFinished.load(std::memory_order_relaxed);
     const unsigned commands = linkCounters.commandsSent.load(std::memory_order_relaxed) +
                               linkCounters.commandsFailed.load(std::memory_order_relaxed);
+    const auto tenths = [](std::chrono::steady_clock::duration since) {
+        char seconds[16];
+        std::snprintf(seconds, sizeof seconds, "%.1f s",
+                      static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count()) / 1000);
+        return std::string(seconds);
+    };
+    if (InStartPause()) {
+        if (!pausing_) {
+            pausing_ = true;
+            pausingSince_ = now;
+        }
+        return ActionLabel(action_) + ": pausing 1 s before repeating the start (" + tenths(now - pausingSince_) +
+               "); " + Count(commands, "command") + " sent";
+    }
+    pausing_ = false;
     std::string text = ActionLabel(action_) + ": " + Step(action_, linkActivity.commandWord.load(std::memory_order_relaxed)) +
                        "; " + Count(commands, "command") + " sent";
     if (started == finished) {
@@ -235,11 +247,8 @@ std::string ProgressMonitor::Text(std::chrono::steady_clock::time_point now)
         waitingFor_ = started;
         waitingSince_ = now;
     }
-    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - waitingSince_).count();
-    if (waited >= 500) {
-        char seconds[48];
-        std::snprintf(seconds, sizeof seconds, "; waiting for the controller, %.1f s", static_cast<double>(waited) / 1000);
-        text += seconds;
+    if (now - waitingSince_ >= std::chrono::milliseconds(500)) {
+        text += "; waiting for the controller, " + tenths(now - waitingSince_);
     }
     return text;
 }

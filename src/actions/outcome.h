@@ -68,6 +68,8 @@ private:
     Action action_;
     unsigned waitingFor_ = 0;  // the read under way when last looked at
     std::chrono::steady_clock::time_point waitingSince_{};
+    bool pausing_ = false;     // inside the start pause when last looked at
+    std::chrono::steady_clock::time_point pausingSince_{};
 };
 
 }  // namespace lumora

@@ -634,6 +634,27 @@ private slots:
         QVERIFY(fringes->isEnabled());
     }
 
+    // A slow module: the status line follows the run, step by step, while
+    // the window's thread and the action's thread share no lock at all.
+    void progressFollowsASlowModule()
+    {
+        ConnectQuietly();
+        sim::SetReadDelay(std::chrono::milliseconds(15));
+        Button(IDC_PROJECT_ONE_PICTURE)->click();
+        QStringList shown;
+        while (dlg->ActionRunning()) {
+            QTest::qWait(10);
+            if (shown.isEmpty() || shown.last() != dlg->StatusLine()->text()) {
+                shown << dlg->StatusLine()->text();
+            }
+        }
+        QVERIFY2(shown.size() >= 3, qPrintable(shown.join('\n')));
+        QVERIFY(shown.filter("uploading the look-up tables").size() > 0);
+        QVERIFY(shown.filter("starting the sequence").size() > 0);
+        QCOMPARE(dlg->StatusLine()->text(),
+                 QStringLiteral("Project picture 12 at 10 Hz: sent; the controller accepted the tables."));
+    }
+
     // Closing during an action waits for its end; then the request counts.
     void closingDuringAnActionWaitsForItsEnd_data()
     {
