@@ -22,7 +22,7 @@ inline constexpr int kStartPauseMs = 1000;  // before the start command is repea
 inline constexpr int kRepeatedStarts = 7;   // starts after the pause, eight in all
 
 enum class StepKind : std::uint8_t {
-    Command,           // one write of `command` with its table payload length of `payload`
+    Command,           // one write of `command`; its payload is the first payload-length bytes of `payload`
     PatternLutUpload,  // the run's pattern words into PatternLut, then UploadPatternLut
     ImageLutUpload,    // the run's image list, in list order (UploadImageLutInOrder)
     ValidateLuts,      // WaitLutValid: the controller's verdict on both tables
