@@ -12,7 +12,12 @@
 //   LUMORA_SIM_TRACE=FILE       ... or append it to FILE
 //   LUMORA_SIM_READ_DELAY_MS=N  every read takes N ms
 //   LUMORA_SIM_REAL_TIMEOUTS=1  a read with no reply waits its whole time-out
+//   LUMORA_SIM_ZERO_COST=1      writes succeed at once, reads give a fixed reply (benchmarks)
 //   LUMORA_SIM_DIR=DIR          the modules' device nodes, shared between processes
+//
+// A program that has the simulator preloaded (a Python test, through ctypes)
+// can call lumora_sim_configure() to read the variables again and start
+// afresh; LUMORA_SIM_DIR counts only at load.
 #include "sim/sim_controller.h"
 
 #include <cstdio>
@@ -36,9 +41,15 @@ int EnvInt(const char* name, int fallback)
 
 bool Is(const char* value, const char* word) { return value != nullptr && std::strcmp(value, word) == 0; }
 
-__attribute__((constructor)) void ConfigureFromEnvironment()
+std::FILE* traceFile = nullptr;  // the file LUMORA_SIM_TRACE named, when it named one
+
+void ConfigureFromEnvironment()
 {
     sim::Reset();
+    if (traceFile != nullptr) {
+        std::fclose(traceFile);
+        traceFile = nullptr;
+    }
 
     std::vector<sim::Module> modules;
     const int count = EnvInt("LUMORA_SIM_MODULES", 1);
@@ -78,14 +89,20 @@ __attribute__((constructor)) void ConfigureFromEnvironment()
     sim::FailReadAt(EnvInt("LUMORA_SIM_FAIL_READ", 0));
     sim::SetReadDelay(std::chrono::milliseconds(EnvInt("LUMORA_SIM_READ_DELAY_MS", 0)));
     sim::SetRealTimeouts(Is(Env("LUMORA_SIM_REAL_TIMEOUTS"), "1"));
+    sim::SetZeroCost(Is(Env("LUMORA_SIM_ZERO_COST"), "1"));
     if (const char* trace = Env("LUMORA_SIM_TRACE"); Is(trace, "1")) {
         sim::SetTrace(stderr);
     } else if (trace != nullptr) {
-        // Kept open for the life of the process; the process's exit closes it.
-        if (std::FILE* file = std::fopen(trace, "ae")) {
-            sim::SetTrace(file);
-        }
+        // Kept open until the next configuration; the process's exit closes it.
+        traceFile = std::fopen(trace, "ae");
+        sim::SetTrace(traceFile);
     }
 }
 
+__attribute__((constructor)) void ConfigureAtLoad() { ConfigureFromEnvironment(); }
+
 }  // namespace
+
+// Reads the LUMORA_SIM_* variables again, as at load: the simulator starts
+// afresh (sim::Reset), so no module may be open.
+extern "C" __attribute__((visibility("default"))) void lumora_sim_configure() { ConfigureFromEnvironment(); }
