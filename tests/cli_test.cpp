@@ -225,6 +225,21 @@ TEST_F(CliTest, ListPrintsEveryAttachedModule)
     }
 }
 
+TEST_F(CliTest, ListMarksMissingStringsAndEscapesControlCharacters)
+{
+    sim::Module quiet = sim::DefaultModule(0);
+    quiet.serial = L"";
+    quiet.manufacturer = L"";
+    sim::Module loud = sim::DefaultModule(1);
+    loud.manufacturer = L"\x1B]0;owned\x07\x1B[2J";
+    loud.product = L"Projector\nlumoractl: all good";
+    sim::SetModules({quiet, loud});
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"list"}, out, err), cli::kExitOk);
+    EXPECT_EQ(out.str(), quiet.path + "\tserial -\t-\tProjection Controller\n" + loud.path +
+                             "\tserial SIM0002\t\\x1B]0;owned\\x07\\x1B[2J\tProjector\\nlumoractl: all good\n");
+}
+
 TEST_F(CliTest, SerialPicksTheSecondOfTwoModules)
 {
     sim::SetModuleCount(2);
