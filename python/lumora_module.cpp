@@ -43,14 +43,18 @@ auto OnLink(Work work)
     return work();
 }
 
-// Text from the system (a device node's path, a file name) as Python decodes
-// file names; text from the core, which is UTF-8, as it is.
+// A file name or a device node's path, as Python decodes and encodes file
+// names (bytes that are not UTF-8 survive the round trip).
 py::str FileName(const std::string& name)
 {
-    return py::reinterpret_steal<py::str>(
-        PyUnicode_DecodeFSDefaultAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+    PyObject* text = PyUnicode_DecodeFSDefaultAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+    if (text == nullptr) {
+        throw py::error_already_set();
+    }
+    return py::reinterpret_steal<py::str>(text);
 }
 
+// A str, bytes or os.PathLike as the file name the core opens.
 std::string EncodeFileName(const py::object& path)
 {
     return py::module_::import("os").attr("fsencode")(path).cast<std::string>();
@@ -163,7 +167,9 @@ void CheckArguments(const Action& action, std::initializer_list<std::pair<const 
     throw py::value_error(problem);
 }
 
-// Opens and locks the module; the one way to a Rig.
+// The module that connect() opened, while it is the process's open module.
+// The link is process-wide; a Rig knows only its number, so that a closed
+// Rig never reaches the module of a later one.
 class Rig {
 public:
     Rig(unsigned long long number, OpenModule module) : number_(number), module_(std::move(module)) {}
@@ -438,8 +444,8 @@ PYBIND11_MODULE(_lumora, m)
         .def("leds", &Rig::Leds, py::arg("red"), py::arg("green"), py::arg("blue"),
              "Sets the LED currents (0 to 255 each) of the running sequence.")
         .def("run_sequence", &Rig::Sequence, py::arg("path"), py::arg("start_anyway") = false,
-             "Reads and checks a sequence file, then sends it; it starts only when the controller accepts its "
-             "tables, unless start_anyway.")
+             "Reads and checks a sequence file (\"-\": standard input), then sends it; it starts only when the "
+             "controller accepts its tables, unless start_anyway.")
         .def("close", &Rig::Close, "Closes the module and frees it for other programs; a second close does nothing.")
         .def("__enter__", [](py::object self) { return self; })
         .def(
