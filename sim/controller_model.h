@@ -40,6 +40,7 @@ enum class StatusReply {
     Empty,      // a reply whose length field is 0
     ErrorFlag,  // a reply with the error flag set
     Short,      // a 4-byte reply: a header that promises data, no status byte
+                // (the kernel drops it: the program's read times out)
 };
 
 // How a simulated module presents itself: "Projection Controller", serial

@@ -106,7 +106,10 @@ bool Countdown(int& counter)
 void Take(hid_device* device, const Report& report)
 {
     const Taken taken = S().controller.Take(device->end, report);
-    if (taken.reply) {
+    // The kernel's HID core drops an input report shorter than the one the
+    // report descriptor declares ("Event data for report 0 was too short"):
+    // the program never sees it, and its read times out.
+    if (taken.reply && taken.reply->size == kInputReportSize) {
         device->replies.push_back(*taken.reply);
     }
     if (taken.packet) {
