@@ -75,8 +75,8 @@ using namespace lumora;
 // A connected link to the zero-cost controller, presets without their pause.
 void ZeroCostLink()
 {
-    deviceHandle = nullptr;
-    deviceConnected = 0;
+    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
+    CloseDevice();  // releases a lock left behind
     sim::Reset();
     ConnectDevice();
     sim::SetZeroCost(true);
@@ -159,8 +159,8 @@ BENCHMARK(BM_SendCommandRecordingSimulator);
 // The reports a run makes, counted once against the recording controller.
 int ReportsOf(void (*run)())
 {
-    deviceHandle = nullptr;
-    deviceConnected = 0;
+    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
+    CloseDevice();  // releases a lock left behind
     sim::Reset();
     ConnectDevice();
     SetPauseFunction([](int) {});

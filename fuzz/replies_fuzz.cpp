@@ -173,8 +173,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    deviceHandle = nullptr;
-    deviceConnected = 0;
+    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
+    CloseDevice();  // releases a lock left behind
     ClearLinkCounters();
     ClearLutValidation();
     sim::Reset();

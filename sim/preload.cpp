@@ -10,6 +10,10 @@
 //   LUMORA_SIM_FAIL_READ=N      the Nth hid_read_timeout fails
 //   LUMORA_SIM_VANISH=N         a module is unplugged after answering N reports
 //   LUMORA_SIM_TRACE=1          print each decoded packet to stderr
+//   LUMORA_SIM_TRACE=FILE       ... or append it to FILE
+//   LUMORA_SIM_READ_DELAY_MS=N  every read takes N ms
+//   LUMORA_SIM_REAL_TIMEOUTS=1  a read with no reply waits its whole time-out
+//   LUMORA_SIM_DIR=DIR          the modules' device nodes, shared between processes
 //   LUMORA_SIM_TRANSCRIPT=FILE  append one line per report in each direction
 //
 // A value that is not one of the words above is named on stderr and the
@@ -79,8 +83,15 @@ __attribute__((constructor)) void ConfigureFromEnvironment()
 
     sim::FailWriteAt(EnvInt("LUMORA_SIM_FAIL_WRITE", 0));
     sim::FailReadAt(EnvInt("LUMORA_SIM_FAIL_READ", 0));
-    if (Is(Env("LUMORA_SIM_TRACE"), "1")) {
+    sim::SetReadDelay(std::chrono::milliseconds(EnvInt("LUMORA_SIM_READ_DELAY_MS", 0)));
+    sim::SetRealTimeouts(Is(Env("LUMORA_SIM_REAL_TIMEOUTS"), "1"));
+    if (const char* trace = Env("LUMORA_SIM_TRACE"); Is(trace, "1")) {
         sim::SetTrace(stderr);
+    } else if (trace != nullptr) {
+        // Kept open for the life of the process; the process's exit closes it.
+        if (std::FILE* file = std::fopen(trace, "ae")) {
+            sim::SetTrace(file);
+        }
     }
     if (const char* transcript = Env("LUMORA_SIM_TRANSCRIPT")) {
         // Kept open for the life of the process; closed by its exit.

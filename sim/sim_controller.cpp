@@ -4,12 +4,21 @@
 
 #include <hidapi.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <deque>
+#include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 // The opaque hidapi handle, as the simulated controller keeps it.
 struct hid_device_ {
@@ -20,6 +29,8 @@ struct hid_device_ {
     sim::ModuleEnd end;
     // Replies waiting to be read, oldest first.
     std::deque<sim::Reply> replies;
+    // What hid_get_device_info hands out; its strings point into module.
+    hid_device_info info{};
 };
 
 namespace sim {
@@ -47,6 +58,8 @@ struct State {
     ReadScript readScript;
     WriteScript writeScript;
     bool zeroCost = false;
+    std::chrono::milliseconds readDelay{0};
+    bool realTimeouts = false;
     bool initialised = false;
     std::wstring lastError = L"Success";
 
@@ -72,6 +85,52 @@ std::deque<std::unique_ptr<hid_device_>>& Handles()
 
 // Handle ids count on across Reset and ReleaseClosedHandles.
 int nextHandleId = 1;
+
+// The read gate: reads wait while it is held. Guarded by its own mutex, as
+// the one part of the simulator that another thread touches.
+struct ReadGate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool held = false;
+    int waiting = 0;
+};
+
+ReadGate& Gate()
+{
+    static ReadGate gate;
+    return gate;
+}
+
+void PassGate()
+{
+    ReadGate& gate = Gate();
+    std::unique_lock lock(gate.mutex);
+    ++gate.waiting;
+    gate.opened.wait(lock, [&gate] { return !gate.held; });
+    --gate.waiting;
+}
+
+std::string privateNodeDirectory;
+
+void RemovePrivateNodeDirectory()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(privateNodeDirectory, ignored);
+}
+
+// An empty file standing for a module's device node, inside the node
+// directory only; other paths are the caller's business.
+void CreateNode(const std::string& path)
+{
+    const std::string& directory = NodeDirectory();
+    if (path.rfind(directory + "/", 0) != 0) {
+        return;
+    }
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
 
 int Record(const char* function, const hid_device* device, int result)
 {
@@ -163,6 +222,13 @@ hid_device* Open(const Module* module)
     device->end.name = std::string(module->serial.begin(), module->serial.end());
     device->end.handle = device->id;
     device->end.serial = module->serial;
+    device->info.path = device->module.path.data();
+    device->info.vendor_id = module->vendorId;
+    device->info.product_id = module->productId;
+    device->info.serial_number = device->module.serial.data();
+    device->info.manufacturer_string = device->module.manufacturer.data();
+    device->info.product_string = device->module.product.data();
+    device->info.bus_type = HID_API_BUS_USB;
     Handles().push_back(std::move(device));
     s.lastError = L"Success";
     return Handles().back().get();
@@ -186,7 +252,27 @@ void Reset()
         handle->open = false;
     }
     S() = State{};
+    ReleaseReads();
     SetModuleCount(1);
+}
+
+const std::string& NodeDirectory()
+{
+    static const std::string directory = [] {
+        if (const char* shared = std::getenv("LUMORA_SIM_DIR"); shared != nullptr && *shared != '\0') {
+            ::mkdir(shared, 0700);
+            return std::string(shared);
+        }
+        std::string pattern = std::filesystem::temp_directory_path() / "lumora-sim-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("lumora-sim: cannot create the node directory");
+            std::abort();
+        }
+        privateNodeDirectory = pattern;
+        std::atexit(RemovePrivateNodeDirectory);
+        return pattern;
+    }();
+    return directory;
 }
 
 Module DefaultModule(int index)
@@ -194,11 +280,17 @@ Module DefaultModule(int index)
     Module module;
     const std::string serial = ModuleSerial(index);
     module.serial = std::wstring(serial.begin(), serial.end());
-    module.path = "/dev/hidraw-sim" + std::to_string(index);
+    module.path = NodeDirectory() + "/hidraw" + std::to_string(index);
     return module;
 }
 
-void SetModules(std::vector<Module> modules) { S().modules = std::move(modules); }
+void SetModules(std::vector<Module> modules)
+{
+    for (const Module& module : modules) {
+        CreateNode(module.path);
+    }
+    S().modules = std::move(modules);
+}
 
 void SetModuleCount(int count)
 {
@@ -222,6 +314,29 @@ void SetTrace(std::FILE* out) { S().trace = out; }
 void SetReadScript(ReadScript script) { S().readScript = std::move(script); }
 void SetWriteScript(WriteScript script) { S().writeScript = std::move(script); }
 void SetZeroCost(bool on) { S().zeroCost = on; }
+void SetReadDelay(std::chrono::milliseconds delay) { S().readDelay = delay; }
+void SetRealTimeouts(bool on) { S().realTimeouts = on; }
+
+void HoldReads()
+{
+    const std::lock_guard lock(Gate().mutex);
+    Gate().held = true;
+}
+
+void ReleaseReads()
+{
+    {
+        const std::lock_guard lock(Gate().mutex);
+        Gate().held = false;
+    }
+    Gate().opened.notify_all();
+}
+
+int HeldReads()
+{
+    const std::lock_guard lock(Gate().mutex);
+    return Gate().waiting;
+}
 
 void ReleaseClosedHandles()
 {
@@ -340,7 +455,6 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
 
 int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds)
 {
-    (void)milliseconds;  // a missing reply times out at once
     if (S().zeroCost) {
         // flags 0x00, sequence 0, length 2, status 0x00
         static constexpr std::uint8_t kFixedReply[] = {0x00, 0x00, 0x02, 0x00, 0x00};
@@ -353,6 +467,11 @@ int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int mi
     }
     if (!sim::Usable("hid_read_timeout", dev)) {
         return sim::Record("hid_read_timeout", dev, -1);
+    }
+    sim::PassGate();
+    const auto timeout = std::chrono::milliseconds(std::max(milliseconds, 0));
+    if (S().readDelay.count() > 0) {
+        std::this_thread::sleep_for(std::min(S().readDelay, timeout));
     }
     if (sim::Countdown(S().readsUntilFailure)) {
         S().lastError = L"Simulated read failure";
@@ -372,6 +491,10 @@ int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int mi
         if (dev->end.gone) {
             S().lastError = L"The module is gone";
             return sim::Record("hid_read_timeout", dev, -1);
+        }
+        // Without real time-outs, a missing reply times out at once.
+        if (S().realTimeouts && timeout > S().readDelay) {
+            std::this_thread::sleep_for(timeout - S().readDelay);
         }
         return sim::Record("hid_read_timeout", dev, 0);
     }
@@ -433,6 +556,16 @@ void hid_free_enumeration(struct hid_device_info* devs)
         delete devs;
         devs = next;
     }
+}
+
+struct hid_device_info* hid_get_device_info(hid_device* dev)
+{
+    if (!sim::Usable("hid_get_device_info", dev)) {
+        sim::Record("hid_get_device_info", dev, -1);
+        return nullptr;
+    }
+    sim::Record("hid_get_device_info", dev, 0);
+    return &dev->info;
 }
 
 const wchar_t* hid_error(hid_device* dev)

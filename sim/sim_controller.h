@@ -6,11 +6,13 @@
 // and every report. Tests link it in place of hidapi; the same code, built as
 // a shared library, can be preloaded under the unchanged binaries.
 //
-// Single-threaded, like the system it serves.
+// Single-threaded, like the link it serves: one thread at a time drives it
+// (the read gate below is the exception).
 #pragma once
 
 #include "sim/controller_model.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -49,6 +51,13 @@ struct Call {
 // treated as closed: using one counts as a violation.
 void Reset();
 
+// The simulated modules' device nodes are ordinary files in this directory,
+// one per module, so that a program can lock a simulated module exactly as it
+// locks a real device node. LUMORA_SIM_DIR names a directory that several
+// processes share (created 0700 when missing); otherwise each process gets a
+// private temporary directory, removed at exit.
+const std::string& NodeDirectory();
+
 // Attached modules, in enumeration order; hid_open takes the first match.
 void SetModules(std::vector<Module> modules);
 // count modules with serials "SIM0001", "SIM0002", ...; 0 = nothing attached.
@@ -74,6 +83,20 @@ void SetTranscript(int fd);
 // The nth hid_write (or hid_read_timeout) from now returns -1; 0 disarms.
 void FailWriteAt(int nth);
 void FailReadAt(int nth);
+
+// Reads that take time. Every hid_read_timeout first waits the delay (at
+// most its own time-out); with real time-outs, a read that finds no reply
+// waits its whole time-out, as behind a silent module, instead of returning
+// at once.
+void SetReadDelay(std::chrono::milliseconds delay);
+void SetRealTimeouts(bool on);
+
+// Holds every hid_read_timeout until ReleaseReads, for tests that act while
+// a command waits for its acknowledgement. These three may be called from
+// any thread; HeldReads counts the reads waiting right now.
+void HoldReads();
+void ReleaseReads();
+int HeldReads();
 
 // Prints each decoded packet and the answer to it; nullptr stops.
 void SetTrace(std::FILE* out);

@@ -1,5 +1,14 @@
-// Opening the controller and the video-mode start-up sequence.
+// Opening the controller, its lock, and the video-mode start-up sequence.
+#include "connection/diagnosis.h"
+#include "connection/module_lock.h"
 #include "sim_fixture.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 using namespace lumora;
 using ::testing::ElementsAre;
@@ -37,7 +46,8 @@ TEST_F(Connection, ConnectTwiceClosesTheFirstBeforeOpeningTheSecond)
 {
     EXPECT_TRUE(ConnectDevice());
     EXPECT_TRUE(ConnectDevice());
-    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_open", "hid_close", "hid_init", "hid_open"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_open", "hid_get_device_info", "hid_close", "hid_init",
+                                         "hid_open", "hid_get_device_info"));
     EXPECT_EQ(sim::OpenHandleCount(), 1);
     EXPECT_TRUE(sim::Packets().empty());  // connecting sends no command
 }
@@ -60,8 +70,8 @@ TEST_F(Connection, StartAfterConnectReopensAndSendsTheEighteenCommandsInOrder)
     const std::uint8_t first = sequenceNumber;
     StartVideoMode();
     const std::vector<std::string> calls = CallNames();
-    EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 3),
-                ElementsAre("hid_close", "hid_open", "hid_write"));
+    EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 4),
+                ElementsAre("hid_close", "hid_open", "hid_get_device_info", "hid_write"));
     EXPECT_THAT(Sent(), ElementsAreArray(kVideoMode));
     for (std::size_t i = 0; i < sim::Packets().size(); ++i) {
         EXPECT_EQ(sim::Packets()[i].sequence, static_cast<std::uint8_t>(first + i));
@@ -94,6 +104,100 @@ TEST_F(Connection, ReleaseClosesAnOpenDevice)
     EXPECT_THAT(CallNames(), ElementsAre("hid_close", "hid_exit"));
     EXPECT_EQ(sim::OpenHandleCount(), 0);
     EXPECT_EQ(deviceConnected, 0);
+}
+
+// Another program's hold on a module's node: an open file description of
+// its own with the exclusive lock, as a second process would have it.
+class OtherProgram {
+public:
+    explicit OtherProgram(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+    {
+        EXPECT_GE(fd_, 0);
+        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
+    }
+    ~OtherProgram() { ::close(fd_); }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+private:
+    int fd_;
+};
+
+// Whether a program could lock the node right now.
+bool Lockable(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+std::string OwnProgramName()
+{
+    std::ifstream comm("/proc/self/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+using ModuleLock = SimTest;
+
+TEST_F(ModuleLock, AModuleHeldByAnotherProgramIsClosedAgainAndNamesItsHolder)
+{
+    const std::string path = sim::DefaultModule(0).path;
+    const OtherProgram other(path);
+    EXPECT_FALSE(ConnectDevice());
+    EXPECT_EQ(deviceConnected, 0);
+    EXPECT_EQ(sim::OpenHandleCount(), 0);
+
+    const OpenDiagnosis why = DiagnoseOpenFailure();
+    EXPECT_EQ(why.problem, OpenProblem::Busy);
+    EXPECT_EQ(why.path, path);
+    EXPECT_EQ(why.holderPid, ::getpid());
+    EXPECT_EQ(why.holder, OwnProgramName());
+
+    StartVideoMode();  // opens, finds the lock held, sends nothing
+    EXPECT_EQ(sim::CallCount("hid_write"), 0);
+    EXPECT_EQ(linkCounters.noDevice, 18U);
+}
+
+TEST_F(ModuleLock, IsHeldFromOpenToEveryKindOfClose)
+{
+    const std::string path = sim::DefaultModule(0).path;
+    ASSERT_TRUE(ConnectDevice());
+    EXPECT_FALSE(Lockable(path));
+    EXPECT_TRUE(ConnectDevice()) << "reconnecting closes first, so the program's own lock never blocks it";
+    ReleaseDevice();
+    EXPECT_TRUE(Lockable(path));
+
+    ASSERT_TRUE(ConnectDevice());
+    sim::FailWriteAt(1);
+    EXPECT_EQ(StopSequence(), -1);  // a link failure closes the device
+    EXPECT_TRUE(Lockable(path));
+}
+
+TEST_F(ModuleLock, ANodeThatCannotBeLockedIsNoOpenModule)
+{
+    const std::string path = sim::DefaultModule(0).path;
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    EXPECT_FALSE(ConnectDevice());
+    EXPECT_EQ(sim::OpenHandleCount(), 0);
+    const OpenDiagnosis why = DiagnoseOpenFailure();
+    EXPECT_EQ(why.problem, OpenProblem::Other);
+    EXPECT_THAT(why.detail, ::testing::HasSubstr("No such file or directory"));
+    sim::SetModuleCount(1);  // puts the node back
+}
+
+TEST_F(ModuleLock, TheOpenedModuleIsKnownWhileOpen)
+{
+    sim::SetModuleCount(2);
+    SelectModule(L"SIM0002");
+    ASSERT_TRUE(ConnectDevice());
+    EXPECT_EQ(OpenedModule().path, sim::DefaultModule(1).path);
+    EXPECT_EQ(OpenedModule().serial, "SIM0002");
+    ReleaseDevice();
+    SelectModule(L"");
+    EXPECT_EQ(OpenedModule().path, "");
 }
 
 }  // namespace

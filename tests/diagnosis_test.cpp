@@ -31,7 +31,7 @@ TEST_F(Modules, ListingShowsWhatIsAttachedInOrder)
     sim::SetModules(attached);
     const std::vector<ModuleInfo> listed = ListModules();
     ASSERT_EQ(listed.size(), 2U);
-    EXPECT_EQ(listed[0].path, "/dev/hidraw-sim0");
+    EXPECT_EQ(listed[0].path, sim::DefaultModule(0).path);
     EXPECT_EQ(listed[1].serial, "SIM0002");
     EXPECT_EQ(listed[1].manufacturer, "Caf\xC3\xA9");
     EXPECT_EQ(listed[1].product, "Projection Controller");

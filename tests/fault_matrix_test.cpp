@@ -101,8 +101,8 @@ protected:
     // A fresh link and controller, connected as the operator would be.
     static void Fresh()
     {
-        deviceHandle = nullptr;
-        deviceConnected = 0;
+        deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
+        CloseDevice();  // releases a lock left behind
         ClearLinkCounters();
         ClearLutValidation();
         sim::Reset();

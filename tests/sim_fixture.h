@@ -5,6 +5,8 @@
 #include "connection/connection.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "patterns/lut.h"
+#include "patterns/presets.h"
 #include "sim/sim_controller.h"
 
 #include <gmock/gmock.h>
@@ -26,8 +28,8 @@ class SimTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        lumora::deviceHandle = nullptr;
-        lumora::deviceConnected = 0;
+        lumora::deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
+        lumora::CloseDevice();  // releases a lock left behind
         lumora::ClearLinkCounters();
         sim::Reset();
     }
@@ -60,5 +62,23 @@ protected:
             names.push_back(call.function);
         }
         return names;
+    }
+};
+
+// As SimTest, with the presets' one-second pause skipped and a short bound
+// on a controller that stays busy checking the tables.
+class FastPresetTest : public SimTest {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        lumora::SetPauseFunction([](int) {});
+        lumora::SetStatusPollBound(std::chrono::milliseconds(20));
+    }
+    void TearDown() override
+    {
+        lumora::SetPauseFunction(nullptr);
+        lumora::SetStatusPollBound(lumora::kStatusPollBound);
+        SimTest::TearDown();
     }
 };

@@ -1,9 +1,11 @@
 // lumoractl: the command-line companion for scripting a rig. Each command
-// opens the controller, runs one operation and closes the device again.
+// opens and locks the module, runs one action, says what happened in one
+// line and closes the device again.
 //
-// Exit status: 0 when no command failed, 1 when no controller was found, the
-// link failed or the controller refused a command, 2 for a usage error (and
-// then nothing is sent).
+// Exit status: 0 when the action went through, 1 when it failed (no module
+// could be opened, the link failed, the controller refused a command, the
+// look-up-table check failed) or stdout could not be written, 2 for a usage
+// error (and then nothing is sent).
 #pragma once
 
 #include <ostream>

@@ -111,6 +111,14 @@ void TraceRead(const unsigned char* data, int result)
     *traceOut << "lumoractl: trace: read  " << Hex(data, count, kReplyDataAt + replyLength) << "  " << meaning << "\n";
 }
 
+void EndTraceOnFailure()
+{
+    traceOut->flush();
+    if (!*traceOut) {
+        traceOut = nullptr;
+    }
+}
+
 }  // namespace
 
 void SetTrace(std::ostream* out)
@@ -124,20 +132,26 @@ void SetTrace(std::ostream* out)
 
 extern "C" {
 
+// A trace that can no longer be written (a closed pipe, a full disk) ends
+// the tracing, never the action.
 int __wrap_hid_write(hid_device* dev, const unsigned char* data, size_t length)
 {
+    using namespace lumora::cli;
     const int result = __real_hid_write(dev, data, length);
-    if (lumora::cli::traceOut != nullptr) {
-        lumora::cli::TraceWrite(dev, data, length, result);
+    if (traceOut != nullptr) {
+        TraceWrite(dev, data, length, result);
+        EndTraceOnFailure();
     }
     return result;
 }
 
 int __wrap_hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds)
 {
+    using namespace lumora::cli;
     const int result = __real_hid_read_timeout(dev, data, length, milliseconds);
-    if (lumora::cli::traceOut != nullptr) {
-        lumora::cli::TraceRead(data, result);
+    if (traceOut != nullptr) {
+        TraceRead(data, result);
+        EndTraceOnFailure();
     }
     return result;
 }

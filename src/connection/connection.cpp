@@ -1,5 +1,7 @@
 #include "connection/connection.h"
 
+#include "connection/diagnosis.h"
+#include "connection/module_lock.h"
 #include "link/commands.h"
 #include "link/link.h"
 
@@ -41,19 +43,43 @@ constexpr VideoModeStep kVideoModeSequence[] = {
 };
 
 std::wstring selectedSerial;
+OpenModule openedModule;
+LockRefusal lastLockRefusal;
 
 void CloseIfConnected()
 {
     if (deviceConnected != 0) {
-        hid_close(deviceHandle);
-        deviceHandle = nullptr;
-        deviceConnected = 0;
+        CloseDevice();
     }
+    openedModule = {};
+}
+
+// Takes the lock of the module just opened; without it the module is closed
+// again before anything is sent.
+void LockOpenedModule()
+{
+    const hid_device_info* info = hid_get_device_info(deviceHandle);
+    LockHolder holder;
+    int fd = -1;
+    int error = 0;
+    const std::string path = info != nullptr && info->path != nullptr ? info->path : "";
+    const LockResult result = path.empty() ? LockResult::Failed : LockModule(path, fd, holder, error);
+    if (result == LockResult::Taken) {
+        deviceLock = fd;
+        openedModule = {path, ToUtf8(info->serial_number)};
+        return;
+    }
+    lastLockRefusal = {true, result == LockResult::Held, path, holder.pid, holder.program, error};
+    CloseDevice();
 }
 
 void OpenController()
 {
+    lastLockRefusal = {};
     deviceHandle = hid_open(kVendorId, kProductId, selectedSerial.empty() ? nullptr : selectedSerial.c_str());
+    if (deviceHandle != nullptr) {
+        LockOpenedModule();
+    }
     deviceConnected = deviceHandle != nullptr ? 1 : 0;
 }
 
@@ -85,6 +111,14 @@ void StartVideoMode()
 }
 
 void SelectModule(const std::wstring& serial) { selectedSerial = serial; }
+
+const OpenModule& OpenedModule()
+{
+    static const OpenModule none;
+    return deviceHandle != nullptr ? openedModule : none;
+}
+
+const LockRefusal& LastLockRefusal() { return lastLockRefusal; }
 
 const std::wstring& SelectedModule() { return selectedSerial; }
 

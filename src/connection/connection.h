@@ -15,12 +15,14 @@ inline constexpr std::uint16_t kProductId = 0x6401;
 void EnterStartupState();
 
 // Closes an open device, initialises the HID library and opens the first
-// controller found. Returns whether a device is now open. Sends no command.
+// controller found, taking its exclusive lock; a module that another program
+// holds is closed again at once. Returns whether a device is now open.
+// Sends no command.
 bool ConnectDevice();
 
-// Closes an open device, opens the controller afresh (without initialising
-// the HID library first) and sends the 18 video-mode commands whether or not
-// the open succeeded. Examines no result.
+// Closes an open device, opens and locks the controller afresh (without
+// initialising the HID library first) and sends the 18 video-mode commands
+// whether or not the open succeeded. Examines no result.
 void StartVideoMode();
 
 // Closes an open device and releases the HID library; for front ends that
@@ -32,5 +34,25 @@ void ReleaseDevice();
 // (the default).
 void SelectModule(const std::wstring& serial);
 const std::wstring& SelectedModule();
+
+// The device node and serial number of the open module (UTF-8); empty when
+// none is open.
+struct OpenModule {
+    std::string path;
+    std::string serial;
+};
+const OpenModule& OpenedModule();
+
+// Why the last open ended without a device although the HID library opened
+// one: its lock, or the node that could not be locked. Cleared by every open.
+struct LockRefusal {
+    bool refused = false;
+    bool held = false;      // another program holds the module
+    std::string path;
+    int pid = 0;            // the holder, where the system can tell
+    std::string program;
+    int error = 0;          // errno when the node could not be locked
+};
+const LockRefusal& LastLockRefusal();
 
 }  // namespace lumora

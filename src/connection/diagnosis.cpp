@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace lumora {
 
@@ -75,6 +76,14 @@ std::vector<ModuleInfo> ListModules()
 
 OpenDiagnosis DiagnoseOpenFailure()
 {
+    if (const LockRefusal& lock = LastLockRefusal(); lock.refused) {
+        if (lock.held) {
+            return {OpenProblem::Busy, lock.path, "locked by another program", lock.pid, lock.program};
+        }
+        return {OpenProblem::Other, lock.path,
+                lock.path.empty() ? "its device node is unknown" : std::string("cannot lock it: ") + std::strerror(lock.error),
+                0, ""};
+    }
     // The library's own account of the failed open comes first: any later
     // call may replace it.
     const int openErrno = errno;
@@ -90,19 +99,19 @@ OpenDiagnosis DiagnoseOpenFailure()
         }
     }
     if (modules.empty()) {
-        return {OpenProblem::NoModule, "", detail};
+        return {OpenProblem::NoModule, "", detail, 0, ""};
     }
     if (target == nullptr) {
-        return {OpenProblem::NoSuchSerial, "", detail};
+        return {OpenProblem::NoSuchSerial, "", detail, 0, ""};
     }
     if (Mentions(detail, "Permission denied") || openErrno == EACCES || openErrno == EPERM ||
         (::access(target->path.c_str(), R_OK | W_OK) != 0 && errno == EACCES)) {
-        return {OpenProblem::NoAccess, target->path, detail};
+        return {OpenProblem::NoAccess, target->path, detail, 0, ""};
     }
     if (Mentions(detail, "busy") || openErrno == EBUSY) {
-        return {OpenProblem::Busy, target->path, detail};
+        return {OpenProblem::Busy, target->path, detail, 0, ""};
     }
-    return {OpenProblem::Other, target->path, detail};
+    return {OpenProblem::Other, target->path, detail, 0, ""};
 }
 
 }  // namespace lumora

@@ -29,11 +29,14 @@ enum class OpenProblem {
 struct OpenDiagnosis {
     OpenProblem problem;
     std::string path;    // of the module that could not be opened
-    std::string detail;  // what the HID library said
+    std::string detail;  // what the HID library (or the lock) said
+    int holderPid = 0;   // Busy: the program that holds the module, where
+    std::string holder;  // the system can tell
 };
 
 // Call straight after an open of the controller failed, before any other HID
-// call: reads the library's error, then looks at what is attached.
+// call: a refusal by the module's lock first, else the library's error, then
+// what is attached.
 OpenDiagnosis DiagnoseOpenFailure();
 
 // A wide string from the HID library as UTF-8, and back.

@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include <hidapi.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -9,23 +10,28 @@ namespace lumora {
 
 hid_device* deviceHandle = nullptr;
 int deviceConnected = 0;
+int deviceLock = -1;
 std::uint8_t sequenceNumber = 0;
 std::uint8_t OutputReport[kReportSize] = {};
 std::uint8_t InputReport[kReportSize] = {};
 LinkCounters linkCounters = {};
-
-void ClearLinkCounters() { linkCounters = {}; }
+LinkActivity linkActivity = {};
 
 namespace {
+
+// One thread writes the counters and the activity: a plain load and store
+// is all an increment needs, and costs no locked instruction.
+void Count(std::atomic<unsigned>& counter)
+{
+    counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
 
 // A write or read failed: close the device once and forget it, so that every
 // later operation fails at once, as with no device, until the next connect.
 void LinkFailure()
 {
-    hid_close(deviceHandle);
-    deviceConnected = 0;
-    deviceHandle = nullptr;
-    ++linkCounters.linkFailures;
+    CloseDevice();
+    Count(linkCounters.linkFailures);
 }
 
 // Copies body bytes [from, from + count) of the packet to dest. Body byte 0 is
@@ -43,7 +49,7 @@ void CopyBody(std::uint8_t* dest, const CommandPacket& packet, std::size_t from,
 int WriteOutputReport()
 {
     if (deviceHandle == nullptr) {
-        ++linkCounters.noDevice;
+        Count(linkCounters.noDevice);
         return -1;
     }
     const int written = hid_write(deviceHandle, OutputReport, kReportSize);
@@ -61,6 +67,28 @@ std::uint16_t ReplyLength()
 
 }  // namespace
 
+void ClearLinkCounters()
+{
+    for (std::atomic<unsigned>* counter : {&linkCounters.commandsSent, &linkCounters.commandsFailed,
+                                           &linkCounters.noDevice, &linkCounters.refusals,
+                                           &linkCounters.missingAcks, &linkCounters.linkFailures}) {
+        counter->store(0, std::memory_order_relaxed);
+    }
+}
+
+void CloseDevice()
+{
+    if (deviceHandle != nullptr) {
+        hid_close(deviceHandle);
+    }
+    if (deviceLock >= 0) {
+        ::close(deviceLock);  // the kernel drops the lock with the descriptor
+    }
+    deviceHandle = nullptr;
+    deviceConnected = 0;
+    deviceLock = -1;
+}
+
 void PrepareWrite(CommandPacket& packet, const CommandEntry& entry)
 {
     packet.flags = kWriteFlags;
@@ -72,10 +100,11 @@ void PrepareWrite(CommandPacket& packet, const CommandEntry& entry)
 int SendCommand(const CommandPacket& packet)
 {
     const std::size_t length = packet.length;
+    linkActivity.commandWord.store(packet.commandWord, std::memory_order_relaxed);
     if (length > kMaxBody) {
         // The body cannot hold more; sending it would put bytes past the
         // packet on the wire.
-        ++linkCounters.commandsFailed;
+        Count(linkCounters.commandsFailed);
         return -1;
     }
 
@@ -115,11 +144,7 @@ int SendCommand(const CommandPacket& packet)
         }
     }
 
-    if (result < 0) {
-        ++linkCounters.commandsFailed;
-    } else {
-        ++linkCounters.commandsSent;
-    }
+    Count(result < 0 ? linkCounters.commandsFailed : linkCounters.commandsSent);
     return result;
 }
 
@@ -134,11 +159,11 @@ int WriteReport(bool awaitAck)
         // write; a time-out or a failed read leaves it successful.
         const int read = ReadReport();
         if (read > 0 && (InputReport[kReplyFlagsAt] & kFlagError) != 0) {
-            ++linkCounters.refusals;
+            Count(linkCounters.refusals);
             return -2;
         }
         if (read == 0) {
-            ++linkCounters.missingAcks;
+            Count(linkCounters.missingAcks);
         }
     }
     return written;
@@ -147,11 +172,13 @@ int WriteReport(bool awaitAck)
 int ReadReport()
 {
     if (deviceHandle == nullptr) {
-        ++linkCounters.noDevice;
+        Count(linkCounters.noDevice);
         return -1;
     }
     std::memset(InputReport, 0, kReportSize);
+    Count(linkActivity.readsStarted);
     const int read = hid_read_timeout(deviceHandle, InputReport, kReportSize, kReadTimeoutMs);
+    Count(linkActivity.readsFinished);
     if (read < 0) {
         LinkFailure();
         return -1;
@@ -161,6 +188,9 @@ int ReadReport()
 
 int Transact()
 {
+    linkActivity.commandWord.store(
+        static_cast<std::uint16_t>(OutputReport[kFirstBodyAt] | OutputReport[kFirstBodyAt + 1] << 8),
+        std::memory_order_relaxed);
     if (WriteOutputReport() <= 0) {
         return -1;
     }

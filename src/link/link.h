@@ -1,10 +1,13 @@
 // The controller link: the one open HID device, the two fixed report buffers
 // and the sequence counter, and the framing of a command into 65-byte reports.
 //
-// This is a set of free operations over process-wide state. Everything runs on
-// one thread; nothing here locks and nothing is allocated per command.
+// This is a set of free operations over process-wide state. One thread at a
+// time runs them; nothing here locks and nothing is allocated per command.
+// Only the counters and the activity below may be read from another thread
+// while that thread works, so that a window can show progress.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -68,9 +71,12 @@ struct CommandPacket {
 static_assert(sizeof(CommandPacket) == 516);
 
 // The link state, all zero at start-up. A device is opened by the connection
-// code; a link failure closes it and clears both fields.
+// code; a link failure closes it and clears both fields. deviceLock is the
+// descriptor that holds the module's exclusive lock while the device is open
+// (-1 when none); closing the device releases it.
 extern hid_device* deviceHandle;
 extern int deviceConnected;
+extern int deviceLock;
 extern std::uint8_t sequenceNumber;
 extern std::uint8_t OutputReport[kReportSize];
 extern std::uint8_t InputReport[kReportSize];
@@ -78,15 +84,30 @@ extern std::uint8_t InputReport[kReportSize];
 // What the link has seen since the counters were last cleared. Nothing reads
 // these to decide anything; they let a front end tell the operator what failed.
 struct LinkCounters {
-    unsigned commandsSent;     // SendCommand results >= 0
-    unsigned commandsFailed;   // SendCommand results of -1
-    unsigned noDevice;         // operations attempted with no device open
-    unsigned refusals;         // acknowledgements carrying the error flag
-    unsigned missingAcks;      // acknowledgements that did not come in time
-    unsigned linkFailures;     // failed hid_write / hid_read_timeout calls
+    std::atomic<unsigned> commandsSent;     // SendCommand results >= 0
+    std::atomic<unsigned> commandsFailed;   // SendCommand results of -1
+    std::atomic<unsigned> noDevice;         // operations attempted with no device open
+    std::atomic<unsigned> refusals;         // acknowledgements carrying the error flag
+    std::atomic<unsigned> missingAcks;      // acknowledgements that did not come in time
+    std::atomic<unsigned> linkFailures;     // failed hid_write / hid_read_timeout calls
 };
 extern LinkCounters linkCounters;
 void ClearLinkCounters();
+
+// What the link is doing right now, for a window that shows progress while
+// an action runs on another thread: the command word of the packet being
+// sent or polled (0 before the first), and the reads begun and ended (one is
+// under way while they differ).
+struct LinkActivity {
+    std::atomic<std::uint16_t> commandWord;
+    std::atomic<unsigned> readsStarted;
+    std::atomic<unsigned> readsFinished;
+};
+extern LinkActivity linkActivity;
+
+// Closes the open device, if any, and releases its lock; both link-state
+// fields are cleared. The one way a device is closed.
+void CloseDevice();
 
 // Fills the packet header: flags 0x40, the next sequence number (the counter
 // advances even when the packet never reaches the controller), the length

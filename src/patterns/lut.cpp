@@ -94,6 +94,8 @@ int UploadImageLut(int count, const std::uint8_t* indices)
 
 void SetStatusPollBound(std::chrono::milliseconds bound) { statusPollBound = bound; }
 
+std::chrono::milliseconds StatusPollBound() { return statusPollBound; }
+
 void ClearLutValidation() { lastLutValidation = {}; }
 
 int WaitLutValid(int& status)

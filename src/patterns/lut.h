@@ -77,6 +77,7 @@ int WaitLutValid(int& status);
 // How long WaitLutValid keeps polling a busy controller; tests shorten it.
 inline constexpr std::chrono::milliseconds kStatusPollBound{5000};
 void SetStatusPollBound(std::chrono::milliseconds bound);
+std::chrono::milliseconds StatusPollBound();
 
 // What the last WaitLutValid saw, for front ends that report it.
 struct LutValidation {

@@ -4,6 +4,7 @@
 #include "patterns/lut.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -68,14 +69,17 @@ constexpr std::uint32_t kCrossWord =
 static_assert(kCrossWord == 0x67804);
 
 PauseFunction pauseFunction = nullptr;
+std::atomic<bool> inStartPause = false;
 
 void Pause(int milliseconds)
 {
+    inStartPause.store(true, std::memory_order_relaxed);
     if (pauseFunction != nullptr) {
         pauseFunction(milliseconds);
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+    inStartPause.store(false, std::memory_order_relaxed);
 }
 
 bool InRange(int value, int low, int high) { return value >= low && value <= high; }
@@ -113,6 +117,8 @@ void StartTail()
 }  // namespace
 
 void SetPauseFunction(PauseFunction pause) { pauseFunction = pause; }
+
+bool InStartPause() { return inStartPause.load(std::memory_order_relaxed); }
 
 void ProjectFullFringes(int frequency)
 {

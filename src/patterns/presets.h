@@ -28,4 +28,7 @@ void ProjectCross();
 using PauseFunction = void (*)(int milliseconds);
 void SetPauseFunction(PauseFunction pause);
 
+// True while a preset waits out that pause; may be read from any thread.
+bool InStartPause();
+
 }  // namespace lumora

@@ -95,6 +95,11 @@ struct DialogTemplate {
 extern const DialogTemplate kMainDialogTemplate;
 extern const DialogTemplate kAboutDialogTemplate;
 
+// The main dialog's status line, beneath the template's controls and no part
+// of its tab order, and the dialog's height once it has grown to hold it.
+inline constexpr DialogUnitRect kStatusLineRect = {4, 201, 367, 10};
+inline constexpr int kMainDialogHeightWithStatus = 213;
+
 // The string resources; an id without a string yields "".
 const char* LoadResourceString(int id);
 

@@ -1,7 +1,8 @@
 #include "ui/lumora_dlg.h"
 
+#include "actions/action.h"
 #include "connection/connection.h"
-#include "link/commands.h"
+#include "link/link.h"
 #include "patterns/presets.h"
 #include "ui/about_dlg.h"
 #include "ui/resources.h"
@@ -9,27 +10,44 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
+
+#include <chrono>
+#include <utility>
 
 namespace lumora::ui {
 
 namespace {
 
-// The wait cursor for as long as an action runs.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
+// How often the status line shows the progress of a running action; the
+// window repaints at least this often.
+constexpr std::chrono::milliseconds kProgressInterval{50};
 
-QString RangeOrderPrompt()
+// A text of the core as a sentence of its own: capital first, full stop.
+QString Sentence(const std::string& text)
 {
-    return QStringLiteral("The first picture (M) must not be greater than the last picture (N).");
+    QString sentence = QString::fromStdString(text);
+    if (!sentence.isEmpty()) {
+        sentence[0] = sentence[0].toUpper();
+    }
+    return sentence + QLatin1Char('.');
+}
+
+// Text colours for a failure and a warning that stand out on the palette's
+// window colour, light or dark, and keep a contrast of at least 4.5 : 1.
+QColor MarkColor(Severity severity, const QColor& window)
+{
+    const bool dark = window.lightness() < 128;
+    if (severity == Severity::Failure) {
+        return dark ? QColor(0xFF, 0x8A, 0x80) : QColor(0xA8, 0x00, 0x1C);
+    }
+    return dark ? QColor(0xFF, 0xD1, 0x80) : QColor(0x7A, 0x43, 0x00);
 }
 
 }  // namespace
@@ -51,9 +69,35 @@ const CLumoraDlg::MessageMapEntry CLumoraDlg::kMessageMap[] = {
     {ID_HELP, &CLumoraDlg::OnHelp},
 };
 
-CLumoraDlg::CLumoraDlg(QWidget* parent) : CDialogEx(kMainDialogTemplate, parent), appIcon(LoadAppIcon())
+CLumoraDlg::CLumoraDlg(QWidget* parent)
+    : CDialogEx(kMainDialogTemplate, parent), appIcon(LoadAppIcon()), statusLine_(new QLabel(this)),
+      progressTimer_(new QTimer(this))
 {
+    // The status line sits beneath the template's controls; the window grows
+    // by just its height.
+    const PixelRect at = DialogUnitsToPixels(kStatusLineRect, DialogBaseUnits());
+    statusLine_->setGeometry(at.x, at.y, at.width, at.height);
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusLine_->setTextFormat(Qt::PlainText);
+    statusLine_->setFocusPolicy(Qt::NoFocus);
+    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const PixelRect client =
+        DialogUnitsToPixels({0, 0, kMainDialogTemplate.width, kMainDialogHeightWithStatus}, DialogBaseUnits());
+    resize(client.width, client.height);
+
+    progressTimer_->setInterval(kProgressInterval);
+    connect(progressTimer_, &QTimer::timeout, this, &CLumoraDlg::PollAction);
     EnterStartupState();
+}
+
+CLumoraDlg::~CLumoraDlg()
+{
+    // A window destroyed during an action waits for it: the worker uses the
+    // window's members until its end.
+    if (worker_.joinable()) {
+        worker_.join();
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 void CLumoraDlg::DoDataExchange(CDataExchange& dx)
@@ -105,6 +149,26 @@ void CLumoraDlg::OnSysCommand(unsigned id)
     CDialogEx::OnSysCommand(id);
 }
 
+// OK, Cancel, Escape and the close command all end up here or in OnCancel:
+// during an action they take effect when it ends.
+void CLumoraDlg::OnOK()
+{
+    if (ActionRunning()) {
+        closeRequest_ = CloseRequest::Ok;
+        return;
+    }
+    CDialogEx::OnOK();
+}
+
+void CLumoraDlg::OnCancel()
+{
+    if (ActionRunning()) {
+        closeRequest_ = CloseRequest::Cancel;
+        return;
+    }
+    CDialogEx::OnCancel();
+}
+
 void CLumoraDlg::paintEvent(QPaintEvent* event)
 {
     if (!isMinimized()) {
@@ -117,13 +181,114 @@ void CLumoraDlg::paintEvent(QPaintEvent* event)
     painter.drawPixmap(IconOrigin(width(), size), IconOrigin(height(), size), appIcon.pixmap(size, size));
 }
 
+void CLumoraDlg::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange) {
+        StyleStatus();
+    }
+    CDialogEx::changeEvent(event);
+}
+
+void CLumoraDlg::StartAction(const Action& action, int button)
+{
+    running_ = action;
+    startedBy_ = GetDlgItem(button);
+    closeRequest_ = CloseRequest::None;
+    // Input for the actions is dropped while one runs: every control of the
+    // template is disabled, so clicks and keys reach none of them.
+    disabled_.clear();
+    for (QWidget* control : Controls()) {
+        if (control->isEnabled()) {
+            disabled_.emplace_back(control);
+            control->setEnabled(false);
+        }
+    }
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    progress_ = std::make_unique<ProgressMonitor>(action);
+    ShowStatus(QString::fromStdString(progress_->Text(std::chrono::steady_clock::now())), Severity::Ok);
+
+    actionDone_.store(false, std::memory_order_relaxed);
+    worker_ = std::thread([this, action] {
+        RunAction(action);
+        outcome_ = ConcludeAction(action, Audience::Dialog);
+        actionDone_.store(true, std::memory_order_release);
+    });
+    progressTimer_->start();
+}
+
+void CLumoraDlg::PollAction()
+{
+    if (actionDone_.load(std::memory_order_acquire)) {
+        FinishAction();
+        return;
+    }
+    ShowStatus(QString::fromStdString(progress_->Text(std::chrono::steady_clock::now())), Severity::Ok);
+}
+
+void CLumoraDlg::FinishAction()
+{
+    progressTimer_->stop();
+    worker_.join();
+    const Action action = *running_;
+    running_.reset();
+    progress_.reset();
+    QApplication::restoreOverrideCursor();
+    for (const QPointer<QWidget>& control : disabled_) {
+        if (control != nullptr) {
+            control->setEnabled(true);
+        }
+    }
+    disabled_.clear();
+
+    ShowStatus(QString::fromStdString(outcome_.text), outcome_.severity);
+    if (action.kind == ActionKind::Connect) {
+        const bool connected = deviceConnected != 0;
+        if (connected) {
+            usbConnected = 1;
+        }
+        qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED))->setChecked(connected);
+    }
+    if (startedBy_ != nullptr) {
+        startedBy_->setFocus(Qt::OtherFocusReason);
+    }
+
+    const CloseRequest request = std::exchange(closeRequest_, CloseRequest::None);
+    if (request == CloseRequest::Ok) {
+        OnOK();
+    } else if (request == CloseRequest::Cancel) {
+        OnCancel();
+    }
+}
+
+void CLumoraDlg::ShowStatus(const QString& text, Severity severity)
+{
+    statusSeverity_ = severity;
+    const QString mark = severity == Severity::Failure   ? QStringLiteral("\u2716 ")
+                         : severity == Severity::Warning ? QStringLiteral("\u26A0 ")
+                                                         : QString();
+    statusLine_->setText(mark + text);
+    statusLine_->setToolTip(text);
+    StyleStatus();
+}
+
+void CLumoraDlg::StyleStatus()
+{
+    QPalette colours = palette();
+    if (statusSeverity_ != Severity::Ok) {
+        colours.setColor(QPalette::WindowText, MarkColor(statusSeverity_, colours.color(QPalette::Window)));
+    }
+    statusLine_->setPalette(colours);
+    QFont bold = font();
+    bold.setBold(statusSeverity_ != Severity::Ok);
+    statusLine_->setFont(bold);
+}
+
 void CLumoraDlg::OnProjectFullFringes()
 {
     if (!UpdateData(true)) {
         return;
     }
-    BusyCursor busy;
-    ProjectFullFringes(frequency);
+    StartAction({ActionKind::FullFringes, frequency}, IDC_PROJECT_FULL_FRINGES);
 }
 
 void CLumoraDlg::OnProjectRange()
@@ -132,11 +297,10 @@ void CLumoraDlg::OnProjectRange()
         return;
     }
     if (pictureM > pictureN) {
-        PromptAndFocus(hooks.prompt, this, GetDlgItem(IDC_PICTURE_M), RangeOrderPrompt());
+        PromptAndFocus(hooks.prompt, this, GetDlgItem(IDC_PICTURE_M), Sentence(RangeOrderProblem()));
         return;
     }
-    BusyCursor busy;
-    ProjectRange(frequency, pictureM, pictureN);
+    StartAction({ActionKind::Range, frequency, pictureM, pictureN}, IDC_PROJECT_RANGE);
 }
 
 void CLumoraDlg::OnProjectOnePicture()
@@ -144,46 +308,18 @@ void CLumoraDlg::OnProjectOnePicture()
     if (!UpdateData(true)) {
         return;
     }
-    BusyCursor busy;
-    ProjectOnePicture(frequency, picture);
+    StartAction({ActionKind::OnePicture, frequency, picture}, IDC_PROJECT_ONE_PICTURE);
 }
 
-void CLumoraDlg::OnProjectCross()
-{
-    BusyCursor busy;
-    ProjectCross();
-}
+void CLumoraDlg::OnProjectCross() { StartAction({ActionKind::Cross}, IDC_PROJECT_CROSS); }
 
-void CLumoraDlg::OnConnectUsb()
-{
-    bool connected = false;
-    {
-        BusyCursor busy;
-        connected = ConnectDevice();
-    }
-    if (connected) {
-        usbConnected = 1;
-    }
-    qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED))->setChecked(connected);
-}
+void CLumoraDlg::OnConnectUsb() { StartAction({ActionKind::Connect}, IDC_CONNECT_USB); }
 
-void CLumoraDlg::OnStart()
-{
-    BusyCursor busy;
-    StartVideoMode();
-}
+void CLumoraDlg::OnStart() { StartAction({ActionKind::StartVideoMode}, IDC_START); }
 
-void CLumoraDlg::OnPause()
-{
-    BusyCursor busy;
-    PauseSequence();
-}
+void CLumoraDlg::OnPause() { StartAction({ActionKind::Pause}, IDC_PAUSE); }
 
-void CLumoraDlg::OnStop()
-{
-    BusyCursor busy;
-    StopSequence();
-}
+void CLumoraDlg::OnStop() { StartAction({ActionKind::Stop}, IDC_STOP); }
 
 void CLumoraDlg::OnHelp()
 {

@@ -1,12 +1,29 @@
 // The operator's window: eight action buttons, four number fields and the
-// connection check box. It collects the values, checks them, and hands plain
-// copies to one operation per button; of what the operations achieve it shows
-// only the tick after "ConnectUSB".
+// connection check box, with a status line beneath them. It collects the
+// values, checks them, and hands plain copies to one action per button.
+//
+// An action runs on a worker thread so that the window keeps painting and
+// shows its progress; meanwhile the window takes no input for the actions
+// (clicks and keys are dropped, never replayed), a request to close it waits
+// for the action's end, and nothing but the action touches the link. When it
+// ends, the status line tells what happened and the focus is back on the
+// button that started it.
 #pragma once
 
+#include "actions/outcome.h"
 #include "ui/dialog.h"
 
 #include <QIcon>
+#include <QPointer>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class QLabel;
+class QTimer;
 
 namespace lumora::ui {
 
@@ -24,6 +41,7 @@ public:
     // Puts the link into its start-up state: no device open, the HID library
     // released once.
     explicit CLumoraDlg(QWidget* parent = nullptr);
+    ~CLumoraDlg() override;
 
     // The About box for command ids whose masked value is AboutCommand; every
     // other id goes to the default processing.
@@ -36,13 +54,28 @@ public:
     int pictureM = 10;     // edit 1012
     int pictureN = 20;     // edit 1013
 
+    // Whether an action is running right now.
+    bool ActionRunning() const { return running_.has_value(); }
+    // The status line, and how its last outcome went.
+    QLabel* StatusLine() const { return statusLine_; }
+    Severity StatusSeverity() const { return statusSeverity_; }
+
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     bool OnInitDialog() override;
     void OnCommand(int id) override;
+    void OnOK() override;
+    void OnCancel() override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void StartAction(const Action& action, int button);
+    void PollAction();
+    void FinishAction();
+    void ShowStatus(const QString& text, Severity severity);
+    void StyleStatus();
+
     void OnProjectFullFringes();
     void OnProjectRange();
     void OnProjectOnePicture();
@@ -58,6 +91,22 @@ private:
         void (CLumoraDlg::*handler)();
     };
     static const MessageMapEntry kMessageMap[];
+
+    QLabel* statusLine_;
+    Severity statusSeverity_ = Severity::Ok;
+    QTimer* progressTimer_;
+
+    // The running action. The worker thread writes outcome_ and then sets
+    // actionDone_; the window's thread reads outcome_ only after joining it.
+    std::optional<Action> running_;
+    std::thread worker_;
+    std::atomic<bool> actionDone_ = false;
+    Outcome outcome_;
+    std::unique_ptr<ProgressMonitor> progress_;
+    QPointer<QWidget> startedBy_;
+    std::vector<QPointer<QWidget>> disabled_;
+    enum class CloseRequest { None, Ok, Cancel };
+    CloseRequest closeRequest_ = CloseRequest::None;
 };
 
 }  // namespace lumora::ui

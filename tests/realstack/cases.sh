@@ -7,11 +7,19 @@
 #   detach                removes them
 #   as USER COMMAND...    runs COMMAND as root or as the unprivileged operator
 #
-# Results, one directory per case: status, stdout, stderr, wire.
+# Results, one directory per case: status, stdout, stderr, wire; a second
+# program's status, stdout and stderr as 2.status, 2.stdout, 2.stderr.
 
 # The case lines of the table, one per line: name|modules|user|arguments.
 case_lines() {
     sed -e '/^#/d' -e '/^expect /d' -e '/^ *$/d' -e 's/ *| */|/g' -e 's/ *$//' "$1"
+}
+
+run_lumoractl() {  # user arguments prefix
+    status=0
+    # shellcheck disable=SC2086 # the arguments are words of the table
+    as "$1" lumoractl $2 > "$3stdout" 2> "$3stderr" < /dev/null || status=$?
+    echo $status > "$3status"
 }
 
 run_cases() {  # table results
@@ -22,10 +30,20 @@ run_cases() {  # table results
         if [ "$modules" != none ]; then
             attach "$modules" "$dir/wire" || echo "could not attach: $modules" > "$dir/error"
         fi
-        # shellcheck disable=SC2086 # the arguments are words of the table
-        status=0
-        as "$user" lumoractl $arguments > "$dir/stdout" 2> "$dir/stderr" < /dev/null || status=$?
-        echo $status > "$dir/status"
+        case $arguments in
+        *' & '*)
+            # Two programs at once: the second starts once the first has
+            # the module and has sent its first report.
+            run_lumoractl "$user" "${arguments%% & *}" "$dir/" &
+            first=$!
+            while [ ! -s "$dir/wire" ] && kill -0 $first 2> /dev/null; do
+                sleep 0.01
+            done
+            run_lumoractl "$user" "${arguments#* & }" "$dir/2."
+            wait $first
+            ;;
+        *) run_lumoractl "$user" "$arguments" "$dir/" ;;
+        esac
         if [ "$modules" != none ]; then
             detach
         fi

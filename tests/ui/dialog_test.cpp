@@ -3,6 +3,7 @@
 // box and the help are caught by the dialog's hooks instead of blocking.
 #include "connection/connection.h"
 #include "link/link.h"
+#include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "sim/sim_controller.h"
 #include "ui/about_dlg.h"
@@ -20,6 +21,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
 #include <memory>
 
 using namespace lumora::ui;
@@ -46,6 +53,39 @@ QStringList CallNames()
 
 const int kFieldIds[] = {IDC_FREQUENCY, IDC_PICTURE, IDC_PICTURE_M, IDC_PICTURE_N};
 
+QString OwnProgramName()
+{
+    std::ifstream comm("/proc/self/comm");
+    std::string name;
+    std::getline(comm, name);
+    return QString::fromStdString(name);
+}
+
+// WCAG's contrast ratio of two colours, from 1 to 21.
+double Contrast(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
 }  // namespace
 
 class DialogTest : public QObject {
@@ -61,7 +101,12 @@ private:
     QPushButton* Button(int id) { return qobject_cast<QPushButton*>(dlg->GetDlgItem(id)); }
     QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(dlg->GetDlgItem(id)); }
     QCheckBox* Box() { return qobject_cast<QCheckBox*>(dlg->GetDlgItem(IDC_USB_CONNECTED)); }
-    void Click(int id) { Button(id)->click(); }
+    // Clicks and lets the action that the click started run to its end.
+    void Click(int id)
+    {
+        Button(id)->click();
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 10000));
+    }
 
     void Type(int id, const QString& text) { Edit(id)->setText(text); }
     QStringList Fields()
@@ -82,8 +127,8 @@ private:
 private slots:
     void init()
     {
-        lumora::deviceHandle = nullptr;
-        lumora::deviceConnected = 0;
+        lumora::deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
+        lumora::CloseDevice();  // releases a lock left behind
         sim::Reset();
         lumora::SetPauseFunction([](int) {});
         prompts.clear();
@@ -312,7 +357,7 @@ private slots:
         QTest::addColumn<int>("packets");
 
         QTest::newRow("Project Cross") << int(IDC_PROJECT_CROSS) << "CmdPatternSource [03]" << 16;
-        QTest::newRow("ConnectUSB") << int(IDC_CONNECT_USB) << "hid_open" << 0;
+        QTest::newRow("ConnectUSB") << int(IDC_CONNECT_USB) << "hid_get_device_info" << 0;
         QTest::newRow("START") << int(IDC_START) << "CmdLongAxisFlip [00]" << 18;
         QTest::newRow("PAUSE") << int(IDC_PAUSE) << "CmdPatternStartStop [01]" << 1;
         QTest::newRow("STOP") << int(IDC_STOP) << "CmdPatternStartStop [00]" << 1;
@@ -434,6 +479,213 @@ private slots:
         QCOMPARE(prompts.size(), promptCount);
         QVERIFY(Sent().isEmpty());
         QCOMPARE(sim::OpenHandleCount(), 1);  // closing leaves the link alone
+    }
+
+    // The status line after each kind of outcome: what the operator reads
+    // and whether it is marked as a failure.
+    void statusLineTellsWhatHappened_data()
+    {
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("severity");
+        const int ok = int(lumora::Severity::Ok);
+        const int failure = int(lumora::Severity::Failure);
+
+        QTest::newRow("accepted") << "connect" << int(IDC_PROJECT_FULL_FRINGES)
+                                  << "Project Full Fringes at 10 Hz: sent; the controller accepted the tables." << ok;
+        QTest::newRow("preset before ConnectUSB") << "" << int(IDC_PROJECT_FULL_FRINGES)
+                                                  << "Not connected; press ConnectUSB first." << failure;
+        QTest::newRow("no module") << "no module" << int(IDC_CONNECT_USB) << "No module attached (USB 0451:6401)."
+                                   << failure;
+        QTest::newRow("not accessible") << "denied" << int(IDC_CONNECT_USB)
+                                        << "A module is attached but this user may not open it; see Help." << failure;
+        QTest::newRow("held by another program") << "held" << int(IDC_CONNECT_USB)
+                                                 << "The module at {path} is held by another program ({self}, "
+                                                    "process {pid})."
+                                                 << failure;
+        QTest::newRow("refusing module") << "connect, refusing" << int(IDC_PAUSE)
+                                         << "The controller refused 1 command." << failure;
+        QTest::newRow("link fails mid-run") << "connect, third write fails" << int(IDC_PROJECT_CROSS)
+                                            << "The link failed and the module was closed; press ConnectUSB."
+                                            << failure;
+        QTest::newRow("check gives up") << "connect, busy" << int(IDC_PROJECT_ONE_PICTURE)
+                                        << "Project picture 12 at 10 Hz: the controller stayed busy checking the "
+                                           "tables for 20 ms; the sequence was started anyway."
+                                        << failure;
+        QTest::newRow("connected") << "" << int(IDC_CONNECT_USB) << "Connected to the module at {path} (serial SIM0001)."
+                                   << ok;
+    }
+
+    void statusLineTellsWhatHappened()
+    {
+        QFETCH(QString, setUp);
+        QFETCH(int, button);
+        QFETCH(QString, text);
+        QFETCH(int, severity);
+        const QString path = QString::fromStdString(sim::DefaultModule(0).path);
+        int held = -1;
+        if (setUp.startsWith("connect")) {
+            ConnectQuietly();
+        }
+        if (setUp == "no module") {
+            sim::SetModuleCount(0);
+        } else if (setUp == "denied" ) {
+            sim::Module denied = sim::DefaultModule(0);
+            denied.access = sim::Access::Denied;
+            sim::SetModules({denied});
+        } else if (setUp == "held") {
+            held = ::open(qPrintable(path), O_RDONLY | O_CLOEXEC);
+            QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+        } else if (setUp.endsWith("refusing")) {
+            sim::SetAckMode(sim::AckMode::ErrorFlag);
+        } else if (setUp.endsWith("third write fails")) {
+            sim::FailWriteAt(3);
+        } else if (setUp.endsWith("busy")) {
+            sim::SetStatusSeries({0x80});
+            lumora::SetStatusPollBound(std::chrono::milliseconds(20));
+        }
+        Box()->setChecked(true);
+
+        Click(button);
+
+        text.replace("{path}", path).replace("{pid}", QString::number(::getpid())).replace("{self}", OwnProgramName());
+        QCOMPARE(dlg->StatusLine()->toolTip(), text);
+        QVERIFY2(dlg->StatusLine()->text().endsWith(text), qPrintable(dlg->StatusLine()->text()));
+        QCOMPARE(int(dlg->StatusSeverity()), severity);
+        QCOMPARE(dlg->StatusLine()->text() != text, severity != int(lumora::Severity::Ok));  // failures carry a mark
+        QCOMPARE(dlg->StatusLine()->font().bold(), severity != int(lumora::Severity::Ok));
+        if (button == IDC_CONNECT_USB) {
+            QCOMPARE(Box()->isChecked(), severity == int(lumora::Severity::Ok));  // the tick follows the result
+        }
+        if (held >= 0) {
+            QVERIFY(Sent().isEmpty());
+            ::close(held);
+        }
+        lumora::SetStatusPollBound(lumora::kStatusPollBound);
+    }
+
+    void failuresStandOutOnLightAndDarkPalettes_data()
+    {
+        QTest::addColumn<QColor>("window");
+        QTest::addColumn<QColor>("text");
+        QTest::newRow("light") << QColor(0xEF, 0xEF, 0xEF) << QColor(Qt::black);
+        QTest::newRow("white") << QColor(Qt::white) << QColor(Qt::black);
+        QTest::newRow("dark") << QColor(0x2D, 0x2D, 0x2D) << QColor(0xE0, 0xE0, 0xE0);
+        QTest::newRow("black") << QColor(Qt::black) << QColor(Qt::white);
+    }
+
+    void failuresStandOutOnLightAndDarkPalettes()
+    {
+        QFETCH(QColor, window);
+        QFETCH(QColor, text);
+        QPalette palette = dlg->palette();
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::WindowText, text);
+        dlg->setPalette(palette);
+        sim::SetModuleCount(0);
+        Click(IDC_CONNECT_USB);
+
+        const QColor shown = dlg->StatusLine()->palette().color(QPalette::WindowText);
+        QVERIFY2(Contrast(shown, window) >= 4.5, qPrintable(shown.name()));
+        QVERIFY(shown != text);  // marked, not plain text
+        QVERIFY(dlg->StatusLine()->font().bold());
+    }
+
+    // A slow module holds the action at its first acknowledgement. Clicks and
+    // keys meanwhile are dropped, the window keeps painting and shows the
+    // wait, and one upload is all that reaches the controller.
+    void inputDuringAnActionIsDropped()
+    {
+        ConnectQuietly();
+        PaintCounter counter;
+        dlg->StatusLine()->installEventFilter(&counter);
+        sim::HoldReads();
+        QPushButton* fringes = Button(IDC_PROJECT_FULL_FRINGES);
+        fringes->setFocus();
+        QTest::mouseClick(fringes, Qt::LeftButton);
+        QVERIFY(dlg->ActionRunning());
+        QVERIFY(QTest::qWaitFor([] { return sim::HeldReads() == 1; }, 5000));
+
+        QTest::mouseClick(fringes, Qt::LeftButton);
+        QTest::mouseClick(fringes, Qt::LeftButton);
+        QTest::keyClick(fringes, Qt::Key_Space);
+        QTest::mouseClick(Button(IDC_PAUSE), Qt::LeftButton);
+        QTest::mouseClick(Box(), Qt::LeftButton);
+        QTest::keyClicks(Edit(IDC_FREQUENCY), "99");
+        QTest::keyClick(dlg.get(), Qt::Key_Return);
+        counter.paints = 0;
+        QTest::qWait(700);
+        QVERIFY(counter.paints > 0);  // it kept painting while the command waited
+        QVERIFY2(dlg->StatusLine()->text().contains("waiting for the controller"),
+                 qPrintable(dlg->StatusLine()->text()));
+        QVERIFY(dlg->StatusLine()->text().startsWith("Project Full Fringes at 10 Hz: configuring the controller; "));
+
+        sim::ReleaseReads();
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 10000));
+        QVERIFY(dlg->isVisible());  // Enter during the action closed nothing
+        const QStringList sent = Sent();
+        QCOMPARE(sent.count("CmdLutAccess [02]"), 1);
+        QVERIFY(!sent.contains("CmdPatternStartStop [01]"));
+        QCOMPARE(sent.size(), 29);
+        QCOMPARE(Edit(IDC_FREQUENCY)->text(), QStringLiteral("10"));
+        QVERIFY(!Box()->isChecked());
+        QCOMPARE(QApplication::focusWidget(), fringes);  // the keyboard user keeps their place
+        QVERIFY(fringes->isEnabled());
+    }
+
+    // A slow module: the status line follows the run, step by step, while
+    // the window's thread and the action's thread share no lock at all.
+    void progressFollowsASlowModule()
+    {
+        ConnectQuietly();
+        sim::SetReadDelay(std::chrono::milliseconds(15));
+        Button(IDC_PROJECT_ONE_PICTURE)->click();
+        QStringList shown;
+        while (dlg->ActionRunning()) {
+            QTest::qWait(10);
+            if (shown.isEmpty() || shown.last() != dlg->StatusLine()->text()) {
+                shown << dlg->StatusLine()->text();
+            }
+        }
+        QVERIFY2(shown.size() >= 3, qPrintable(shown.join('\n')));
+        QVERIFY(shown.filter("uploading the look-up tables").size() > 0);
+        QVERIFY(shown.filter("starting the sequence").size() > 0);
+        QCOMPARE(dlg->StatusLine()->text(),
+                 QStringLiteral("Project picture 12 at 10 Hz: sent; the controller accepted the tables."));
+    }
+
+    // Closing during an action waits for its end; then the request counts.
+    void closingDuringAnActionWaitsForItsEnd_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("result");
+        QTest::newRow("close command") << "close" << int(QDialog::Rejected);
+        QTest::newRow("Escape") << "escape" << int(QDialog::Rejected);
+        QTest::newRow("window closed") << "window" << int(QDialog::Rejected);
+    }
+
+    void closingDuringAnActionWaitsForItsEnd()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, result);
+        ConnectQuietly();
+        sim::HoldReads();
+        Button(IDC_STOP)->click();
+        QVERIFY(QTest::qWaitFor([] { return sim::HeldReads() == 1; }, 5000));
+        if (how == "close") {
+            dlg->OnSysCommand(SC_CLOSE);
+        } else if (how == "escape") {
+            QTest::keyClick(dlg.get(), Qt::Key_Escape);
+        } else {
+            dlg->close();
+        }
+        QTest::qWait(50);
+        QVERIFY(dlg->isVisible());
+        sim::ReleaseReads();
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->isVisible(); }, 10000));
+        QCOMPARE(dlg->result(), result);
+        QCOMPARE(Sent(), QStringList{"CmdPatternStartStop [00]"});
     }
 
     void aboutOpensForItsSixteenIdsOnly_data()

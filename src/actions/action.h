@@ -1,0 +1,65 @@
+// The operator's actions as every front end runs them: the dialog's buttons,
+// lumoractl's commands and the Python module's calls. An action names the
+// operation and its arguments; the rules for the arguments and the running
+// of the operation live here once.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lumora {
+
+enum class ActionKind {
+    Connect,         // open and lock the module (sends nothing)
+    StartVideoMode,  // reopen and put the module back into video mode
+    Pause,
+    Stop,
+    FullFringes,
+    Range,
+    OnePicture,
+    Cross,
+};
+
+inline constexpr int kDefaultFrequency = 10;
+
+struct Action {
+    ActionKind kind = ActionKind::Connect;
+    int frequency = kDefaultFrequency;  // Hz, for the three presets that take one
+    int first = 0;                      // Range: first picture M; OnePicture: the picture
+    int last = 0;                       // Range: last picture N
+};
+
+// Whether the action opens the module itself, or needs it open already.
+bool OpensModule(ActionKind kind);
+// Whether the action uploads look-up tables and has them checked.
+bool ChecksTables(ActionKind kind);
+
+// A number an action takes, with its inclusive range and its name in messages.
+struct NumberRule {
+    std::string_view name;
+    int low;
+    int high;
+};
+extern const NumberRule kFrequencyRule;  // 1 to 120 Hz
+extern const NumberRule kPictureRule;    // the picture P, 1 to 31
+extern const NumberRule kFirstRule;      // the first picture M
+extern const NumberRule kLastRule;       // the last picture N
+
+// Why a number typed for the rule is refused: "the frequency (Hz) must be a
+// whole number from 1 to 120, not 'ten'" (the typed text made printable and
+// cut to a sensible length).
+std::string NumberProblem(const NumberRule& rule, std::string_view typed);
+// The refusal of a range whose first picture lies above its last.
+std::string RangeOrderProblem();
+
+// "" when the action's arguments keep their rules; otherwise the first
+// problem, in the words of NumberProblem and RangeOrderProblem. An action
+// with a problem must not run: nothing of it would be sent.
+std::string ArgumentProblem(const Action& action);
+
+// Clears what the link and the look-up-table check have seen, then runs the
+// action's operation to its end. The module must be open already unless the
+// action opens it itself.
+void RunAction(const Action& action);
+
+}  // namespace lumora

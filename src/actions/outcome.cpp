@@ -1,0 +1,256 @@
+#include "actions/outcome.h"
+
+#include "actions/printable.h"
+#include "connection/connection.h"
+#include "connection/diagnosis.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "patterns/lut.h"
+#include "patterns/presets.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace lumora {
+
+namespace {
+
+// The rule's place when the package installed it, and where an administrator
+// puts it by hand.
+constexpr const char* kRulePaths[] = {"/usr/lib/udev/rules.d/70-lumora.rules", "/etc/udev/rules.d/70-lumora.rules"};
+constexpr const char* kInstallRule =
+    "  lumoractl udev-rule | sudo tee /etc/udev/rules.d/70-lumora.rules >/dev/null && "
+    "sudo udevadm control --reload-rules && sudo udevadm trigger";
+
+std::string Count(unsigned n, const char* thing) { return std::to_string(n) + " " + thing + (n == 1 ? "" : "s"); }
+
+std::string Hex2(unsigned value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
+    return text;
+}
+
+std::string UsbId()
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x:%04x", kVendorId, kProductId);
+    return text;
+}
+
+Outcome Failure(Problem problem, std::string text, std::vector<std::string> advice = {})
+{
+    return {Severity::Failure, problem, std::move(text), {}, std::move(advice)};
+}
+
+bool RuleInstalled()
+{
+    std::error_code ignored;
+    for (const char* path : kRulePaths) {
+        if (std::filesystem::exists(path, ignored)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> AccessAdvice()
+{
+    std::vector<std::string> advice;
+    if (RuleInstalled()) {
+        advice.push_back("The udev rule is installed: the user at the seat gets access once the module is re-plugged.");
+    } else {
+        advice.push_back("For the user at the seat, install the udev rule, then re-plug the module:");
+        advice.push_back(kInstallRule);
+    }
+    advice.push_back("For scripts over SSH or from cron, the rule opens the module to the plugdev group:");
+    advice.push_back("  sudo usermod -aG plugdev \"$USER\"   (then log in again)");
+    return advice;
+}
+
+// Why the module could not be opened, from what the HID library and the
+// module's lock said.
+Outcome OpenFailure(Audience audience)
+{
+    const OpenDiagnosis why = DiagnoseOpenFailure();
+    const std::string path = Printable(why.path);
+    switch (why.problem) {
+    case OpenProblem::NoModule:
+        return Failure(Problem::NoModule, "No module attached (USB " + UsbId() + ").");
+    case OpenProblem::NoSuchSerial:
+        return Failure(Problem::NoModule, "No module with serial number '" +
+                                              Printable(ToUtf8(SelectedModule().c_str()), kQuotedArgumentLimit) +
+                                              "' is attached; 'lumoractl list' shows the serial numbers.");
+    case OpenProblem::NoAccess:
+        if (audience == Audience::Dialog) {
+            return Failure(Problem::NotAccessible, "A module is attached but this user may not open it; see Help.");
+        }
+        return Failure(Problem::NotAccessible, "A module is attached at " + path + " but this user may not open it.",
+                       AccessAdvice());
+    case OpenProblem::Busy: {
+        std::string holder;
+        if (why.holderPid > 0) {
+            holder = " (" + (why.holder.empty() ? std::string("process ") : Printable(why.holder, 32) + ", process ") +
+                     std::to_string(why.holderPid) + ")";
+        }
+        return Failure(Problem::ModuleBusy, "The module at " + path + " is held by another program" + holder + ".");
+    }
+    case OpenProblem::Other:
+        break;
+    }
+    return Failure(Problem::OpenFailed, "The module at " + path + " could not be opened: " + Printable(why.detail) + ".");
+}
+
+// What the look-up-table check said, when it did not accept the tables.
+std::string TableCheckProblem()
+{
+    const LutValidation& check = lastLutValidation;
+    if (!check.attempted) {
+        return "";
+    }
+    if (check.result < 0) {
+        const long long bound = StatusPollBound().count();
+        return check.gaveUp ? "the controller stayed busy checking the tables for " +
+                                  (bound % 1000 == 0 ? std::to_string(bound / 1000) + " s" : std::to_string(bound) + " ms")
+                            : "the controller gave no valid answer to the table check";
+    }
+    return check.status != 0 ? "the controller rejected the tables (status " + Hex2(static_cast<unsigned>(check.status)) + ")"
+                             : "";
+}
+
+const char* Step(const Action& action, std::uint16_t word)
+{
+    if (word == 0) {
+        return OpensModule(action.kind) ? "opening the module" : "starting";
+    }
+    const auto is = [word](CommandId id) { return word == (CommandTable[id].group << 8 | CommandTable[id].code); };
+    if (is(CmdLutAccess) || is(CmdLutOffset) || is(CmdLutData)) {
+        return "uploading the look-up tables";
+    }
+    if (is(CmdValidate)) {
+        return "waiting for the table check";
+    }
+    if (ChecksTables(action.kind) &&
+        (is(CmdLedEnable) || is(CmdLedPwmPolarity) || is(CmdLedCurrent) || is(CmdPatternStartStop))) {
+        return "starting the sequence";
+    }
+    return ChecksTables(action.kind) || action.kind == ActionKind::StartVideoMode ? "configuring the controller"
+                                                                                  : "sending";
+}
+
+}  // namespace
+
+std::string ActionLabel(const Action& action)
+{
+    const std::string at = " at " + std::to_string(action.frequency) + " Hz";
+    switch (action.kind) {
+    case ActionKind::Connect:
+        return "Connect";
+    case ActionKind::StartVideoMode:
+        return "Video mode";
+    case ActionKind::Pause:
+        return "Pause";
+    case ActionKind::Stop:
+        return "Stop";
+    case ActionKind::FullFringes:
+        return "Project Full Fringes" + at;
+    case ActionKind::Range:
+        return "Project pictures " + std::to_string(action.first) + " to " + std::to_string(action.last) + at;
+    case ActionKind::OnePicture:
+        return "Project picture " + std::to_string(action.first) + at;
+    case ActionKind::Cross:
+        return "Project Cross";
+    }
+    return "";
+}
+
+Outcome ConcludeAction(const Action& action, Audience audience)
+{
+    const LinkCounters& seen = linkCounters;
+    if (seen.linkFailures > 0) {
+        return Failure(Problem::LinkFailed, audience == Audience::Dialog
+                                                ? "The link failed and the module was closed; press ConnectUSB."
+                                                : "The link to the module failed and the module was closed.");
+    }
+    if (seen.refusals > 0) {
+        return Failure(Problem::Refused, "The controller refused " + Count(seen.refusals, "command") + ".");
+    }
+    if (action.kind == ActionKind::Connect) {
+        if (deviceConnected == 0) {
+            return OpenFailure(audience);
+        }
+        const OpenModule& module = OpenedModule();
+        return {Severity::Ok, Problem::None,
+                "Connected to the module at " + Printable(module.path) + " (serial " +
+                    (module.serial.empty() ? std::string("-") : Printable(module.serial, kQuotedArgumentLimit)) + ").",
+                {}, {}};
+    }
+    if (seen.noDevice > 0) {
+        // With no link failure the device was never open during the action.
+        if (OpensModule(action.kind)) {
+            return OpenFailure(audience);
+        }
+        return Failure(Problem::NotConnected, audience == Audience::Dialog ? "Not connected; press ConnectUSB first."
+                                                                           : "No module is open; connect first.");
+    }
+
+    const std::string label = ActionLabel(action);
+    if (const std::string problem = TableCheckProblem(); !problem.empty()) {
+        return Failure(Problem::TableCheckFailed, label + ": " + problem + "; the sequence was started anyway.");
+    }
+    Outcome outcome;
+    outcome.text = label + ": sent";
+    if (ChecksTables(action.kind)) {
+        outcome.text += "; the controller accepted the tables";
+    }
+    if (seen.missingAcks > 0) {
+        outcome.severity = Severity::Warning;
+        outcome.warnings.push_back(Count(seen.missingAcks, "command") + (seen.missingAcks == 1 ? " was" : " were") +
+                                   " not acknowledged within " + std::to_string(kReadTimeoutMs) + " ms");
+        outcome.text += "; " + outcome.warnings.back();
+    }
+    outcome.text += ".";
+    return outcome;
+}
+
+ProgressMonitor::ProgressMonitor(Action action) : action_(action) {}
+
+std::string ProgressMonitor::Text(std::chrono::steady_clock::time_point now)
+{
+    const unsigned started = linkActivity.readsStarted.load(std::memory_order_relaxed);
+    const unsigned finished = linkActivity.readsFinished.load(std::memory_order_relaxed);
+    const unsigned commands = linkCounters.commandsSent.load(std::memory_order_relaxed) +
+                              linkCounters.commandsFailed.load(std::memory_order_relaxed);
+    const auto tenths = [](std::chrono::steady_clock::duration since) {
+        char seconds[16];
+        std::snprintf(seconds, sizeof seconds, "%.1f s",
+                      static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count()) / 1000);
+        return std::string(seconds);
+    };
+    if (InStartPause()) {
+        if (!pausing_) {
+            pausing_ = true;
+            pausingSince_ = now;
+        }
+        return ActionLabel(action_) + ": pausing 1 s before repeating the start (" + tenths(now - pausingSince_) +
+               "); " + Count(commands, "command") + " sent";
+    }
+    pausing_ = false;
+    std::string text = ActionLabel(action_) + ": " + Step(action_, linkActivity.commandWord.load(std::memory_order_relaxed)) +
+                       "; " + Count(commands, "command") + " sent";
+    if (started == finished) {
+        waitingFor_ = 0;
+        return text;
+    }
+    // A read is under way: time it from the first look at it.
+    if (waitingFor_ != started) {
+        waitingFor_ = started;
+        waitingSince_ = now;
+    }
+    if (now - waitingSince_ >= std::chrono::milliseconds(500)) {
+        text += "; waiting for the controller, " + tenths(now - waitingSince_);
+    }
+    return text;
+}
+
+}  // namespace lumora

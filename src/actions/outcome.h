@@ -1,0 +1,75 @@
+// What happened, in one place: after an action, what the link saw (its
+// counters, the look-up-table verdict, why an open failed) becomes one
+// outcome with one line of text. lumoractl prints it, the dialog shows it,
+// the Python module returns or raises it; none of them words it itself.
+#pragma once
+
+#include "actions/action.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace lumora {
+
+enum class Severity {
+    Ok,
+    Warning,  // done, with something the operator should know
+    Failure,
+};
+
+// The failures a front end may tell apart.
+enum class Problem {
+    None,
+    NotConnected,      // the action needs an open module and there was none
+    NoModule,          // nothing attached, or nothing with the selected serial
+    NotAccessible,     // attached, but this user may not open it
+    ModuleBusy,        // attached, but another program holds it
+    OpenFailed,        // attached, and the open failed for another reason
+    LinkFailed,        // a write or read failed; the module was closed
+    Refused,           // the controller set the error flag on a command
+    TableCheckFailed,  // no valid verdict on the tables, or a non-zero one
+};
+
+// Who reads the text: the operator at the dialog, or a script's author
+// (lumoractl and the Python module), who is told commands rather than
+// buttons.
+enum class Audience {
+    Dialog,
+    Script,
+};
+
+struct Outcome {
+    Severity severity = Severity::Ok;
+    Problem problem = Problem::None;
+    std::string text;                   // one line
+    std::vector<std::string> warnings;  // one line each, also part of text
+    std::vector<std::string> advice;    // what to do about it, for scripts
+};
+
+// The action as the operator knows it: "Project Full Fringes at 10 Hz".
+std::string ActionLabel(const Action& action);
+
+// The outcome of the action that just ran (RunAction), from what the link
+// saw meanwhile. Calls the HID library to diagnose a failed open, so it runs
+// on the thread that ran the action, before any other HID call.
+Outcome ConcludeAction(const Action& action, Audience audience);
+
+// Progress of an action running on another thread, for a window that keeps
+// painting meanwhile: the step, the commands sent so far, and how long the
+// link has waited for the controller. Reads only what may be read from any
+// thread; Text is called from the window's thread every few tens of ms.
+class ProgressMonitor {
+public:
+    explicit ProgressMonitor(Action action);
+    std::string Text(std::chrono::steady_clock::time_point now);
+
+private:
+    Action action_;
+    unsigned waitingFor_ = 0;  // the read under way when last looked at
+    std::chrono::steady_clock::time_point waitingSince_{};
+    bool pausing_ = false;     // inside the start pause when last looked at
+    std::chrono::steady_clock::time_point pausingSince_{};
+};
+
+}  // namespace lumora
