@@ -164,7 +164,7 @@ bool Countdown(int& counter)
 // Takes one output report into the controller; queues its answer.
 void Take(hid_device* device, const Report& report)
 {
-    const Taken taken = S().controller.Take(device->end, report);
+    Taken taken = S().controller.Take(device->end, report);
     // The kernel's HID core drops an input report shorter than the one the
     // report descriptor declares ("Event data for report 0 was too short"):
     // the program never sees it, and its read times out.
@@ -176,7 +176,7 @@ void Take(hid_device* device, const Report& report)
             std::fprintf(S().trace, "sim: %s\n", Summary(*taken.packet, taken.answer).c_str());
             std::fflush(S().trace);
         }
-        Keep(S().packets, *taken.packet);
+        Keep(S().packets, std::move(*taken.packet));
     }
     if (device->end.gone) {
         // Unplugged: gone from the list, and nothing opens it again.
