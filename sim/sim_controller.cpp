@@ -110,12 +110,19 @@ void PassGate()
     --gate.waiting;
 }
 
-std::string privateNodeDirectory;
+// A function's static, not a namespace-scope one: the preloaded simulator
+// sets it from its constructor, which may run before this file's globals are
+// initialised (which would then drop what it set).
+std::string& PrivateNodeDirectory()
+{
+    static std::string directory;
+    return directory;
+}
 
 void RemovePrivateNodeDirectory()
 {
     std::error_code ignored;
-    std::filesystem::remove_all(privateNodeDirectory, ignored);
+    std::filesystem::remove_all(PrivateNodeDirectory(), ignored);
 }
 
 // An empty file standing for a module's device node, inside the node
@@ -268,7 +275,7 @@ const std::string& NodeDirectory()
             std::perror("lumora-sim: cannot create the node directory");
             std::abort();
         }
-        privateNodeDirectory = pattern;
+        PrivateNodeDirectory() = pattern;
         std::atexit(RemovePrivateNodeDirectory);
         return pattern;
     }();
