@@ -4,11 +4,13 @@
 # The side defines:
 #   attach OPTIONS WIRE   attaches the modules that the lumora-vmodule OPTIONS
 #                         describe; their transcript goes to WIRE
-#   detach                removes them
+#   detach                removes them; fails, saying why on stderr, when
+#                         they did not go cleanly
 #   as USER COMMAND...    runs COMMAND as root or as the unprivileged operator
 #
 # Results, one directory per case: status, stdout, stderr, wire; a second
-# program's status, stdout and stderr as 2.status, 2.stdout, 2.stderr.
+# program's status, stdout and stderr as 2.status, 2.stdout, 2.stderr; and
+# "error" when the modules could not be attached or removed.
 
 # The case lines of the table, one per line: name|modules|user|arguments.
 case_lines() {
@@ -28,7 +30,7 @@ run_cases() {  # table results
         mkdir -p "$dir"
         : > "$dir/wire"
         if [ "$modules" != none ]; then
-            attach "$modules" "$dir/wire" || echo "could not attach: $modules" > "$dir/error"
+            attach "$modules" "$dir/wire" || echo "could not attach: $modules" >> "$dir/error"
         fi
         case $arguments in
         *' & '*)
@@ -45,7 +47,8 @@ run_cases() {  # table results
         *) run_lumoractl "$user" "$arguments" "$dir/" ;;
         esac
         if [ "$modules" != none ]; then
-            detach
+            detach 2>> "$dir/error" || echo "the modules did not go cleanly" >> "$dir/error"
         fi
+        [ -s "$dir/error" ] || rm -f "$dir/error"
     done
 }
