@@ -11,6 +11,7 @@
 #include "link/link.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
+#include "patterns/sequence.h"
 #include "sim/sim_controller.h"
 
 #include <benchmark/benchmark.h>
@@ -176,6 +177,21 @@ void Range() { ProjectRange(10, 10, 20); }
 void OnePicture() { ProjectOnePicture(10, 12); }
 void Cross() { ProjectCross(); }
 
+// An operator's own sequence at its largest: 128 entries over 64 images.
+const Sequence& LargestSequence()
+{
+    static const Sequence sequence = [] {
+        Sequence s;
+        s.exposureUs = s.periodUs = 8333;
+        for (int i = 0; i < kMaxSequenceEntries; ++i) {
+            s.entries.push_back({.image = static_cast<std::uint8_t>(i / 2), .pattern = static_cast<std::uint8_t>(i % 2)});
+        }
+        return s;
+    }();
+    return sequence;
+}
+void OwnSequence() { RunSequence(LargestSequence(), false); }
+
 void BM_Action(benchmark::State& state, void (*run)())
 {
     Measure(state, ZeroCostLink, run, ReportsOf(run));
@@ -185,6 +201,7 @@ BENCHMARK_CAPTURE(BM_Action, FullFringes, FullFringes);
 BENCHMARK_CAPTURE(BM_Action, Range_10_20, Range);
 BENCHMARK_CAPTURE(BM_Action, OnePicture, OnePicture);
 BENCHMARK_CAPTURE(BM_Action, Cross, Cross);
+BENCHMARK_CAPTURE(BM_Action, Sequence128, OwnSequence);
 
 // `lumoractl stop` as a whole process, with the simulated controller
 // preloaded in place of hidapi: start-up, connect, one command, exit.

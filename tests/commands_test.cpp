@@ -58,6 +58,7 @@ struct OperationCase {
 
 const OperationCase kOperations[] = {
     {"SetLedCurrents", [] { return SetLedCurrents(); }, "05 00 01 0B 78 78 78"},
+    {"LedCurrentsGiven", [] { return SetLedCurrents(0, 128, 255); }, "05 00 01 0B 00 80 FF"},
     {"FullFringeShape", [] { return ConfigureSequence(31, 31, 11); }, "06 00 31 1A 1E 01 1E 0A"},
     {"OnePatternShape", [] { return ConfigureSequence(1, 1, 1); }, "06 00 31 1A 00 01 00 00"},
     {"ZeroCountWraps", [] { return ConfigureSequence(0, 1, 0); }, "06 00 31 1A FF 01 00 FF"},

@@ -31,6 +31,7 @@ TEST(LutWordFields, ComposeTheWordsTheControllerIsSent)
     };
     for (const WordCase& c : cases) {
         EXPECT_EQ(c.word.Value(), c.value) << std::hex << c.value;
+        EXPECT_EQ(LutWord::FromValue(c.value).Value(), c.value) << std::hex << c.value;
     }
 }
 
@@ -112,7 +113,8 @@ TEST_F(Lut, PatternTableClosesAndFailsWhenItsDataIsRefused)
 
 struct ImageCase {
     std::vector<std::uint8_t> indices;
-    const char* sent;
+    const char* sent;     // by UploadImageLut
+    const char* inOrder;  // by UploadImageLutInOrder
 };
 
 TEST_F(Lut, ImageTableKeepsItsOrderExceptThatTwoEntriesGoOutExchanged)
@@ -123,24 +125,28 @@ TEST_F(Lut, ImageTableKeepsItsOrderExceptThatTwoEntriesGoOutExchanged)
         sixtyFour[i] = static_cast<std::uint8_t>(i);
     }
     const ImageCase cases[] = {
-        {{5, 9}, "CmdLutData [09 05]"},
-        {{4}, "CmdLutData [04]"},
-        {{0, 1, 2}, "CmdLutData [00 01 02]"},
-        {sixtyFour, nullptr},
+        {{5, 9}, "CmdLutData [09 05]", "CmdLutData [05 09]"},
+        {{4}, "CmdLutData [04]", "CmdLutData [04]"},
+        {{0, 1, 2}, "CmdLutData [00 01 02]", "CmdLutData [00 01 02]"},
+        {sixtyFour, nullptr, nullptr},
     };
     for (const ImageCase& c : cases) {
-        sim::ClearRecords();
-        const int count = static_cast<int>(c.indices.size());
-        EXPECT_EQ(UploadImageLut(count, c.indices.data()), count <= 58 ? 4 + 2 + count : 128);
-        const std::vector<std::string> sent = Sent();
-        ASSERT_EQ(sent.size(), 4U);
-        EXPECT_EQ(sent[0], "CmdLutAccess [01]");
-        EXPECT_EQ(sent[1], "CmdLutOffset [00]");
-        EXPECT_EQ(sent[3], "CmdLutAccess [00]");
-        if (c.sent != nullptr) {
-            EXPECT_EQ(sent[2], c.sent);
-        } else {
-            EXPECT_EQ(sim::Packets()[2].payload, c.indices);
+        for (const bool inOrder : {false, true}) {
+            sim::ClearRecords();
+            const int count = static_cast<int>(c.indices.size());
+            const int result = inOrder ? UploadImageLutInOrder(count, c.indices.data())
+                                       : UploadImageLut(count, c.indices.data());
+            EXPECT_EQ(result, count <= 58 ? 4 + 2 + count : 128);
+            const std::vector<std::string> sent = Sent();
+            ASSERT_EQ(sent.size(), 4U);
+            EXPECT_EQ(sent[0], "CmdLutAccess [01]");
+            EXPECT_EQ(sent[1], "CmdLutOffset [00]");
+            EXPECT_EQ(sent[3], "CmdLutAccess [00]");
+            if (const char* expected = inOrder ? c.inOrder : c.sent) {
+                EXPECT_EQ(sent[2], expected);
+            } else {
+                EXPECT_EQ(sim::Packets()[2].payload, c.indices);
+            }
         }
     }
 }
@@ -153,6 +159,8 @@ TEST_F(Lut, ImageTableRefusesNoneOrMoreThanSixtyFourEntries)
     EXPECT_EQ(UploadImageLut(0, indices), -1);
     EXPECT_EQ(UploadImageLut(65, indices), -1);
     EXPECT_EQ(UploadImageLut(-1, indices), -1);
+    EXPECT_EQ(UploadImageLutInOrder(0, indices), -1);
+    EXPECT_EQ(UploadImageLutInOrder(65, indices), -1);
     EXPECT_TRUE(sim::Calls().empty());
     EXPECT_EQ(sequenceNumber, before);
 }

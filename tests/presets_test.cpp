@@ -107,30 +107,8 @@ const std::vector<std::string> kCross = Join({{"CmdPatternSource [03]", "CmdLutC
                                               Upload("04 78 06", "04"),
                                               {"CmdLedEnable [07]", "CmdPatternStartStop [02]"}});
 
-// Where the pauses fell: the number of packets sent before each.
-std::vector<std::size_t> pauses;
-void RecordPause(int milliseconds)
-{
-    EXPECT_EQ(milliseconds, 1000);
-    pauses.push_back(sim::Packets().size());
-}
-
-class Presets : public SimTest {
+class Presets : public FastPresetTest {
 protected:
-    void SetUp() override
-    {
-        SimTest::SetUp();
-        pauses.clear();
-        SetPauseFunction(RecordPause);
-        SetStatusPollBound(std::chrono::milliseconds(20));
-    }
-    void TearDown() override
-    {
-        SetPauseFunction(nullptr);
-        SetStatusPollBound(kStatusPollBound);
-        SimTest::TearDown();
-    }
-
     // Runs the preset and checks the run against the expected list: every
     // packet, consecutive sequence numbers, and the pause after the first start.
     static void ExpectRun(const std::function<void()>& preset, const std::vector<std::string>& expected)

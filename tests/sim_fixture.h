@@ -5,13 +5,14 @@
 #include "connection/connection.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "patterns/command_run.h"
 #include "patterns/lut.h"
-#include "patterns/presets.h"
 #include "sim/sim_controller.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -65,14 +66,16 @@ protected:
     }
 };
 
-// As SimTest, with the presets' one-second pause skipped and a short bound
-// on a controller that stays busy checking the tables.
+// As SimTest, with the start tail's one-second pause skipped (and recorded
+// where it fell) and a short bound on a controller that stays busy checking
+// the tables.
 class FastPresetTest : public SimTest {
 protected:
     void SetUp() override
     {
         SimTest::SetUp();
-        lumora::SetPauseFunction([](int) {});
+        pauses.clear();
+        lumora::SetPauseFunction(RecordPause);
         lumora::SetStatusPollBound(std::chrono::milliseconds(20));
     }
     void TearDown() override
@@ -80,5 +83,15 @@ protected:
         lumora::SetPauseFunction(nullptr);
         lumora::SetStatusPollBound(lumora::kStatusPollBound);
         SimTest::TearDown();
+    }
+
+    // Where the pauses fell: the number of packets sent before each.
+    inline static std::vector<std::size_t> pauses;
+
+private:
+    static void RecordPause(int milliseconds)
+    {
+        EXPECT_EQ(milliseconds, 1000);
+        pauses.push_back(sim::Packets().size());
     }
 };

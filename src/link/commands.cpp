@@ -1,6 +1,7 @@
 #include "link/commands.h"
 
 #include <cassert>
+#include <cstdio>
 #include <cstring>
 
 namespace lumora {
@@ -38,29 +39,51 @@ int SendByteCommand(CommandId id, std::uint8_t value)
     return SendFixedCommand(id, payload);
 }
 
-int SetLedCurrents()
+int SetLedCurrents() { return SetLedCurrents(kLedCurrent, kLedCurrent, kLedCurrent); }
+
+int SetLedCurrents(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 {
-    static constexpr std::uint8_t kPayload[] = {kLedCurrent, kLedCurrent, kLedCurrent};
-    return SendFixedCommand(CmdLedCurrent, kPayload);
+    const std::uint8_t payload[] = {red, green, blue};
+    return SendFixedCommand(CmdLedCurrent, payload);
+}
+
+std::array<std::uint8_t, 4> LutControlPayload(int entryCount, bool repeat, int patternCount, int imageCount)
+{
+    return {LowByteLessOne(entryCount), static_cast<std::uint8_t>(repeat ? 1 : 0), LowByteLessOne(patternCount),
+            LowByteLessOne(imageCount)};
 }
 
 int ConfigureSequence(int entryCount, int patternCount, int imageCount)
 {
-    const std::uint8_t payload[] = {
-        LowByteLessOne(entryCount),
-        1,  // repeat
-        LowByteLessOne(patternCount),
-        LowByteLessOne(imageCount),
-    };
-    return SendFixedCommand(CmdLutControl, payload);
+    return SendFixedCommand(CmdLutControl, LutControlPayload(entryCount, true, patternCount, imageCount));
+}
+
+std::array<std::uint8_t, 8> ExposureTimingPayload(std::uint32_t exposureMicroseconds,
+                                                  std::uint32_t periodMicroseconds)
+{
+    std::array<std::uint8_t, 8> payload;
+    PutU32(payload.data(), exposureMicroseconds);
+    PutU32(payload.data() + 4, periodMicroseconds);
+    return payload;
 }
 
 int SetExposureTiming(std::int32_t exposureMicroseconds, std::int32_t periodMicroseconds)
 {
-    std::uint8_t payload[8];
-    PutU32(payload, static_cast<std::uint32_t>(exposureMicroseconds));
-    PutU32(payload + 4, static_cast<std::uint32_t>(periodMicroseconds));
-    return SendFixedCommand(CmdExposurePeriod, payload);
+    return SendFixedCommand(CmdExposurePeriod, ExposureTimingPayload(static_cast<std::uint32_t>(exposureMicroseconds),
+                                                                     static_cast<std::uint32_t>(periodMicroseconds)));
+}
+
+std::string DescribePacket(const ListedPacket& packet)
+{
+    std::string text = packet.readRequest ? "read " : "";
+    text += CommandNames[packet.command];
+    text += " [";
+    char digits[4];
+    for (std::size_t i = 0; i < packet.payload.size(); ++i) {
+        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", packet.payload[i]);
+        text += digits;
+    }
+    return text + "]";
 }
 
 int PauseSequence() { return SendByteCommand(CmdPatternStartStop, kSequencePause); }

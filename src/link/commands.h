@@ -5,8 +5,11 @@
 
 #include "link/link.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace lumora {
 
@@ -24,18 +27,20 @@ inline constexpr CommandEntry CommandTable[CommandCount] = {
 #undef LUMORA_COMMAND
 };
 
+// The identifier of each command as text, by identifier.
+inline constexpr const char* CommandNames[CommandCount] = {
+#define LUMORA_COMMAND(id, group, code, payload) #id,
+#include "link/command_list.h"
+#undef LUMORA_COMMAND
+};
+
 // The identifier of a command word, for decoding; nullptr when the word is not
 // one of the commands above.
 inline const char* CommandName(std::uint16_t commandWord)
 {
-    static constexpr const char* kNames[CommandCount] = {
-#define LUMORA_COMMAND(id, group, code, payload) #id,
-#include "link/command_list.h"
-#undef LUMORA_COMMAND
-    };
     for (int id = 0; id < CommandCount; ++id) {
         if ((CommandTable[id].group << 8 | CommandTable[id].code) == commandWord) {
-            return kNames[id];
+            return CommandNames[id];
         }
     }
     return nullptr;
@@ -50,20 +55,50 @@ int SendByteCommand(CommandId id, std::uint8_t value);
 
 // CmdLedCurrent with 120 for red, green and blue. Returns SendCommand's result.
 int SetLedCurrents();
+// CmdLedCurrent with the three currents (0 to 255), red first. Returns
+// SendCommand's result.
+int SetLedCurrents(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
 // CmdLutControl with entryCount - 1, repeat 1, patternCount - 1,
 // imageCount - 1, each kept to its low 8 bits (so 0 goes out as 0xFF).
 int ConfigureSequence(int entryCount, int patternCount, int imageCount);
 
+// The CmdLutControl payload:
+//   @0 entryCount - 1  @1 repeat (1) or run once (0)  @2 patternCount - 1
+//   @3 imageCount - 1
+// each count kept to its low 8 bits.
+std::array<std::uint8_t, 4> LutControlPayload(int entryCount, bool repeat, int patternCount, int imageCount);
+
 // CmdExposurePeriod with both values as little-endian u32, exposure first.
 int SetExposureTiming(std::int32_t exposureMicroseconds, std::int32_t periodMicroseconds);
+
+// The CmdExposurePeriod payload: @0-3 exposure, @4-7 frame period, both in
+// microseconds, little-endian.
+std::array<std::uint8_t, 8> ExposureTimingPayload(std::uint32_t exposureMicroseconds,
+                                                  std::uint32_t periodMicroseconds);
 
 // CmdPatternStartStop with 1 (pause) or 0 (stop). Returns SendCommand's result.
 int PauseSequence();
 int StopSequence();
 
+// One packet of a command run as a listing shows it, without sending it.
+struct ListedPacket {
+    CommandId command;
+    bool readRequest;  // the status read request (flags 0xC0) rather than a write
+    std::vector<std::uint8_t> payload;
+};
+
+// "CmdLedEnable [08]", "read CmdValidate []": the command's name and its
+// payload in hex, as the controller receives it.
+std::string DescribePacket(const ListedPacket& packet);
+
 // Values the command operations and the command runs send.
 inline constexpr std::uint8_t kLedCurrent = 120;
+inline constexpr std::uint8_t kPatternMode = 1;   // CmdDisplayMode: pattern sequence
+inline constexpr std::uint8_t kSourceFlash = 3;   // CmdPatternSource: the controller's flash
+inline constexpr std::uint8_t kTriggerMode = 1;   // CmdTriggerMode
+inline constexpr std::uint8_t kFlipOff = 0;
+inline constexpr std::uint8_t kFlipOn = 1;
 inline constexpr std::uint8_t kSequenceStop = 0;
 inline constexpr std::uint8_t kSequencePause = 1;
 inline constexpr std::uint8_t kSequenceStart = 2;

@@ -4,8 +4,11 @@
 // then checked by the controller.
 #pragma once
 
+#include "link/commands.h"
+
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 namespace lumora {
 
@@ -33,6 +36,22 @@ struct LutWord {
                static_cast<std::uint32_t>(bitDepth & 0xF) << 8 | static_cast<std::uint32_t>(ledSelect & 0x7) << 12 |
                static_cast<std::uint32_t>(invertPattern) << 16 | static_cast<std::uint32_t>(insertBlack) << 17 |
                static_cast<std::uint32_t>(bufferSwap) << 18 | static_cast<std::uint32_t>(triggerOutPrevious) << 19;
+    }
+
+    // The fields of a word as the controller reads them (bits 15 and 20-23
+    // carry nothing).
+    static constexpr LutWord FromValue(std::uint32_t value)
+    {
+        return {
+            .triggerType = static_cast<std::uint8_t>(value & 0x3),
+            .patternNumber = static_cast<std::uint8_t>(value >> 2 & 0x3F),
+            .bitDepth = static_cast<std::uint8_t>(value >> 8 & 0xF),
+            .ledSelect = static_cast<std::uint8_t>(value >> 12 & 0x7),
+            .invertPattern = (value >> 16 & 1) != 0,
+            .insertBlack = (value >> 17 & 1) != 0,
+            .bufferSwap = (value >> 18 & 1) != 0,
+            .triggerOutPrevious = (value >> 19 & 1) != 0,
+        };
     }
 };
 
@@ -63,9 +82,22 @@ int SetLutOffset(std::uint8_t offset);
 int UploadPatternLut();
 
 // Open, offset 0, the count indices, close. Two entries go out exchanged;
-// the controller relies on that order. Returns the data packet's result, or
-// -1 when count lies outside 1 to 64 (nothing is sent).
+// the controller relies on that order for the presets. Returns the data
+// packet's result, or -1 when count lies outside 1 to 64 (nothing is sent).
 int UploadImageLut(int count, const std::uint8_t* indices);
+
+// As UploadImageLut, but the indices always go out in list order, whatever
+// their count. Returns the data packet's result, or -1 when count lies
+// outside 1 to 64 (nothing is sent).
+int UploadImageLutInOrder(int count, const std::uint8_t* indices);
+
+// The packets that UploadPatternLut (for the first count of words),
+// UploadImageLutInOrder and WaitLutValid send when every step succeeds,
+// appended to out in order, without sending anything. WaitLutValid's status
+// request is listed once; it goes out again while the controller is busy.
+void ListPatternLutUpload(const std::uint32_t* words, int count, std::vector<ListedPacket>& out);
+void ListImageLutUploadInOrder(const std::uint8_t* indices, int count, std::vector<ListedPacket>& out);
+void ListLutValidation(std::vector<ListedPacket>& out);
 
 // Asks the controller to check the uploaded tables and polls the status until
 // its busy bit (0x80) clears. Returns 0 with status set to the final status

@@ -4,25 +4,12 @@
 #include "patterns/lut.h"
 
 #include <array>
-#include <atomic>
-#include <chrono>
-#include <thread>
 
 namespace lumora {
 
 namespace {
 
-constexpr std::uint8_t kPatternMode = 1;
-constexpr std::uint8_t kSourceFlash = 3;
-constexpr std::uint8_t kFlipOff = 0;
-constexpr std::uint8_t kFlipOn = 1;
-constexpr std::uint8_t kTriggerMode = 1;
-constexpr std::uint8_t kLedsSequencer = 0x08;   // LEDs switched by the sequencer
-constexpr std::uint8_t kLedsAllOn = 0x0F;       // red, green, blue and the sequencer
 constexpr std::uint8_t kLedsRgb = 0x07;
-constexpr std::uint8_t kPolarityNormal = 0;
-constexpr int kStartPauseMs = 1000;
-constexpr int kRepeatedStarts = 7;
 constexpr std::int32_t kCrossMicroseconds = 8333;
 constexpr std::uint8_t kCrossImage = 4;
 constexpr int kPatternsPerImage = 3;
@@ -68,20 +55,6 @@ constexpr std::uint32_t kCrossWord =
         .Value();
 static_assert(kCrossWord == 0x67804);
 
-PauseFunction pauseFunction = nullptr;
-std::atomic<bool> inStartPause = false;
-
-void Pause(int milliseconds)
-{
-    inStartPause.store(true, std::memory_order_relaxed);
-    if (pauseFunction != nullptr) {
-        pauseFunction(milliseconds);
-    } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-    inStartPause.store(false, std::memory_order_relaxed);
-}
-
 bool InRange(int value, int low, int high) { return value >= low && value <= high; }
 bool ValidFrequency(int frequency) { return InRange(frequency, kMinFrequency, kMaxFrequency); }
 bool ValidPicture(int picture) { return InRange(picture, kMinPicture, kMaxPicture); }
@@ -99,26 +72,16 @@ void UploadAndValidate(int patternCount, int imageCount, const std::uint8_t* ima
     WaitLutValid(status);  // the verdict is not acted on
 }
 
-// LEDs on, start the sequence, and after a one-second pause start it again
-// seven times.
+// LEDs on at 120 each, start the sequence, and after a one-second pause
+// start it again seven times.
 void StartTail()
 {
-    SendByteCommand(CmdLedEnable, kLedsSequencer);
-    SendByteCommand(CmdLedPwmPolarity, kPolarityNormal);
-    SetLedCurrents();
-    SendByteCommand(CmdLedEnable, kLedsAllOn);
-    SendByteCommand(CmdPatternStartStop, kSequenceStart);
-    Pause(kStartPauseMs);
-    for (int i = 0; i < kRepeatedStarts; ++i) {
-        SendByteCommand(CmdPatternStartStop, kSequenceStart);
-    }
+    CommandRun tail;
+    AppendStartTail(tail, kLedCurrent, kLedCurrent, kLedCurrent);
+    RunCommands(tail, false);
 }
 
 }  // namespace
-
-void SetPauseFunction(PauseFunction pause) { pauseFunction = pause; }
-
-bool InStartPause() { return inStartPause.load(std::memory_order_relaxed); }
 
 void ProjectFullFringes(int frequency)
 {

@@ -7,6 +7,8 @@
 // range whose first picture lies above its last, sends nothing at all.
 #pragma once
 
+#include "patterns/command_run.h"  // SetPauseFunction, InStartPause: the start tail's pause
+
 namespace lumora {
 
 inline constexpr int kMinFrequency = 1;
@@ -22,13 +24,5 @@ void ProjectRange(int frequency, int firstPicture, int lastPicture);
 void ProjectOnePicture(int frequency, int picture);
 // One fixed pattern of flash image 4 at 8333 us.
 void ProjectCross();
-
-// The pause before the start command is repeated (1000 ms) goes through this
-// function; tests replace it to stay fast. nullptr restores the real pause.
-using PauseFunction = void (*)(int milliseconds);
-void SetPauseFunction(PauseFunction pause);
-
-// True while a preset waits out that pause; may be read from any thread.
-bool InStartPause();
 
 }  // namespace lumora
