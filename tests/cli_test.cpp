@@ -109,7 +109,19 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"HelpAfterAnOption", {"--trace", "-h"}, 1, Ok, 0, 2, 0, "'-h' takes nothing else"},
         CliCase{"VersionWithACommand", {"--version", "stop"}, 1, Ok, 0, 2, 0, "'--version' takes nothing else"},
         CliCase{"EscapedCommand", {"\x1B[2Jstop"}, 1, Ok, 0, 2, 0, "unknown command '\\x1B[2Jstop'"},
-        CliCase{"LongArgumentCut", {"picture", std::string(300, '9')}, 1, Ok, 0, 2, 0, "not '9999999999999999999999999999999999999...'\n"}),
+        CliCase{"LongArgumentCut", {"picture", std::string(300, '9')}, 1, Ok, 0, 2, 0, "not '9999999999999999999999999999999999999...'\n"},
+        CliCase{"Leds", {"leds", "0", "128", "255"}, 1, Ok, 0, 0, 1, ""},
+        CliCase{"LedsOutOfRange", {"leds", "1", "2", "256"}, 1, Ok, 0, 2, 0, "the blue LED current must be a whole number from 0 to 255, not '256'"},
+        CliCase{"LedsTooFew", {"leds", "1", "2"}, 1, Ok, 0, 2, 0, "'leds' needs R G B"},
+        CliCase{"Sequence", {"sequence", EXAMPLES_DIR "/fringes-8bit.toml"}, 1, Ok, 0, 0, 29, ""},
+        CliCase{"SequenceRefused", {"sequence", EXAMPLES_DIR "/fringes-8bit.toml"}, 1, sim::AckMode::ErrorFlag, 0, 1, 13, "The controller refused 13 commands."},
+        CliCase{"SequenceMissing", {"sequence", EXAMPLES_DIR "/fringes-8bit.toml"}, 0, Ok, 0, 1, 0, "No module attached"},
+        CliCase{"SequenceCheckSendsNothing", {"sequence", "--check", EXAMPLES_DIR "/fringes-8bit.toml"}, 0, Ok, 0, 0, 0, ""},
+        CliCase{"SequenceNeedsAFile", {"sequence", "--check"}, 1, Ok, 0, 2, 0, "'sequence' needs [--check] [--start-anyway] FILE"},
+        CliCase{"SequenceFileNotThere", {"sequence", "/nonexistent/scan.toml"}, 1, Ok, 0, 2, 0, "lumoractl: /nonexistent/scan.toml: cannot open the file: No such file or directory\n"},
+        CliCase{"SequenceCheckTwice", {"sequence", "--check", "--check", "x.toml"}, 1, Ok, 0, 2, 0, "'--check' is given more than once"},
+        CliCase{"SequenceCheckAndStart", {"sequence", "--check", "--start-anyway", "x.toml"}, 1, Ok, 0, 2, 0, "'--start-anyway' does not go with '--check'"},
+        CliCase{"SequenceTwoFiles", {"sequence", "a.toml", "b.toml"}, 1, Ok, 0, 2, 0, "'sequence' takes no argument 'b.toml'"}),
     CaseName());
 
 struct CheckCase {
@@ -211,6 +223,21 @@ TEST_F(CliTest, ListPrintsEveryAttachedModule)
         EXPECT_EQ(err.str(), "");
         EXPECT_EQ(sim::CallCount("hid_open"), 0);
     }
+}
+
+TEST_F(CliTest, ListMarksMissingStringsAndEscapesControlCharacters)
+{
+    sim::Module quiet = sim::DefaultModule(0);
+    quiet.serial = L"";
+    quiet.manufacturer = L"";
+    sim::Module loud = sim::DefaultModule(1);
+    loud.manufacturer = L"\x1B]0;owned\x07\x1B[2J";
+    loud.product = L"Projector\nlumoractl: all good";
+    sim::SetModules({quiet, loud});
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"list"}, out, err), cli::kExitOk);
+    EXPECT_EQ(out.str(), quiet.path + "\tserial -\t-\tProjection Controller\n" + loud.path +
+                             "\tserial SIM0002\t\\x1B]0;owned\\x07\\x1B[2J\tProjector\\nlumoractl: all good\n");
 }
 
 TEST_F(CliTest, SerialPicksTheSecondOfTwoModules)

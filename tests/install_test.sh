@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Stages an install and checks the installed files; then builds the Debian
-# package, unpacks it into a scratch root and runs lumoractl from there.
+# Stages an install and checks the installed files and the udev rule; then
+# builds the Debian package, runs lintian on it (any error or warning fails),
+# checks that its binaries are stripped and hardened, that its maintainer
+# scripts stay quiet without a udev daemon, and runs lumoractl from it.
 #   install_test.sh BUILD_DIR
 set -euo pipefail
-build=$1
+build=$(realpath "$1")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -16,11 +18,14 @@ echo "installed files:"; sed 's/^/  /' "$scratch/files"
 expected=(
   usr/bin/lumoractl
   usr/lib/udev/rules.d/70-lumora.rules
-  usr/share/man/man1/lumoractl.1
+  usr/share/man/man1/lumoractl.1.gz
+  usr/share/doc/lumora/copyright
+  usr/share/doc/lumora/changelog.gz
 )
 if [[ -n "${LUMORA_EXPECT_GUI:-}" ]]; then
   expected+=(
     usr/bin/lumora
+    usr/share/man/man1/lumora.1.gz
     usr/share/applications/lumora.desktop
     usr/share/icons/hicolor/scalable/apps/lumora.svg
   )
@@ -33,20 +38,60 @@ for file in "${expected[@]}"; do
 done
 grep -Eq 'sim|test' "$scratch/files" && fail "test or simulator files are installed"
 
+# The rule: the hidraw node of the module only, for the seat and for plugdev;
+# nothing for the raw USB device, nothing for other users.
 rule="$scratch/stage/usr/lib/udev/rules.d/70-lumora.rules"
-grep -q 'ATTRS{idVendor}=="0451", ATTRS{idProduct}=="6401", TAG+="uaccess"' "$rule" || fail "no hidraw uaccess rule"
-grep -q 'SUBSYSTEM=="usb", ATTR{idVendor}=="0451", ATTR{idProduct}=="6401", TAG+="uaccess"' "$rule" || fail "no usb uaccess rule"
-grep -Eq 'MODE *= *"?0?[0-7][0-7][2367]' "$rule" && fail "the rule makes the device world-writable"
+rules=$(grep -v '^#' "$rule" | grep .)
+[[ "$rules" == 'SUBSYSTEM=="hidraw", ATTRS{idVendor}=="0451", ATTRS{idProduct}=="6401", TAG+="uaccess", GROUP="plugdev", MODE="0660"' ]] ||
+  fail "the rule is not the one hidraw rule for the seat and plugdev: $rules"
 
-# The package: dependencies computed from the binaries, lumoractl runs from it.
+# The package, and what lintian says of it.
 (cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -B "$scratch/package" > "$scratch/cpack.log" 2>&1) ||
   { cat "$scratch/cpack.log"; fail "cpack failed"; }
 deb=$(ls "$scratch"/package/*.deb)
-echo "package: $(basename "$deb")"
+echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
+command -v lintian > /dev/null || fail "lintian is not installed (./scripts/install-deps --test installs it)"
+lintian_status=0
+lintian --fail-on error,warning "$deb" > "$scratch/lintian.log" 2>&1 || lintian_status=$?
+grep -v 'running with root privileges' "$scratch/lintian.log" | sed 's/^/  lintian: /' || true
+[[ $lintian_status -eq 0 ]] || fail "lintian reports errors or warnings (exit $lintian_status)"
+echo "lintian: no error, no warning"
+
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
 [[ "$depends" == *libhidapi-hidraw0* ]] || fail "the package does not depend on libhidapi-hidraw0"
 dpkg-deb -x "$deb" "$scratch/root"
+
+# Stripped and hardened: a position-independent executable, relocations read
+# only after start-up (full RELRO: GNU_RELRO and BIND_NOW), the stack
+# protector and FORTIFY's checked functions in use.
+binaries=(usr/bin/lumoractl)
+[[ -n "${LUMORA_EXPECT_GUI:-}" ]] && binaries+=(usr/bin/lumora)
+for binary in "${binaries[@]}"; do
+  path="$scratch/root/$binary"
+  header=$(readelf -hW "$path"); dynamic=$(readelf -dW "$path"); segments=$(readelf -lW "$path")
+  sections=$(readelf -SW "$path"); symbols=$(readelf --dyn-syms -W "$path")
+  [[ "$header" == *"DYN (Position-Independent Executable"* ]] || fail "$binary is not PIE"
+  [[ "$segments" == *GNU_RELRO* ]] || fail "$binary has no RELRO"
+  [[ "$dynamic" =~ BIND_NOW|Flags:.*NOW ]] || fail "$binary is not linked with BIND_NOW"
+  [[ "$symbols" == *__stack_chk_fail* ]] || fail "$binary has no stack protector"
+  checked=$(grep -oE '__[a-z0-9_]+_chk\b' <<< "$symbols" | grep -v __stack_chk | sort -u | tr '\n' ' ')
+  [[ -n "$checked" ]] || fail "$binary uses no FORTIFY-checked function"
+  [[ "$sections" =~ \.symtab|\.debug_ ]] && fail "$binary is not stripped"
+  echo "hardening $binary: PIE, full RELRO (BIND_NOW), stack protector, FORTIFY (${checked% }), stripped"
+done
+
+# Without a udev daemon (a chroot, a container, this test's machine) the
+# maintainer scripts do nothing and say nothing.
+if [[ ! -S /run/udev/control ]]; then
+  dpkg-deb -e "$deb" "$scratch/control"
+  for script in "postinst configure" "postrm remove"; do
+    said=$(sh "$scratch/control/"$script 2>&1) || fail "$script failed: $said"
+    [[ -z "$said" ]] || fail "$script printed: $said"
+  done
+  echo "postinst and postrm: quiet without a udev daemon"
+fi
+
 version=$("$scratch/root/usr/bin/lumoractl" --version)
 [[ "$version" == "lumoractl 1.0.0.1" ]] || fail "lumoractl --version from the package printed '$version'"
 echo "lumoractl from the package: $version"

@@ -4,6 +4,7 @@
 #include "actions/printable.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
+#include "patterns/sequence_file.h"
 #include "sim_fixture.h"
 
 #include <fcntl.h>
@@ -84,6 +85,18 @@ const Action kConnect{ActionKind::Connect};
 const Action kStart{ActionKind::StartVideoMode};
 const Action kPause{ActionKind::Pause};
 const Action kStop{ActionKind::Stop};
+const Action kLeds{.kind = ActionKind::Leds, .leds = {1, 2, 3}};
+
+Action SequenceAction(bool startAnyway)
+{
+    SequenceFile file = ReadSequenceFile(EXAMPLES_DIR "/fringes-8bit.toml");
+    EXPECT_TRUE(file.errors.empty());
+    return {.kind = ActionKind::Sequence,
+            .sequence = std::make_shared<const Sequence>(*file.sequence),
+            .sequenceName = "fringes-8bit.toml",
+            .startAnyway = startAnyway};
+}
+
 const auto Script = Audience::Script;
 const auto Dialog = Audience::Dialog;
 
@@ -163,6 +176,18 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"CheckStaysBusy", kCross, Dialog, true, [] { sim::SetStatusSeries({0x80}); }, Severity::Failure,
                     Problem::TableCheckFailed,
                     "Project Cross: the controller stayed busy checking the tables for 20 ms; "
+                    "the sequence was started anyway."},
+        OutcomeCase{"LedsSent", kLeds, Script, true, [] {}, Severity::Ok, Problem::None, "LED currents 1, 2, 3: sent."},
+        OutcomeCase{"SequenceAccepted", SequenceAction(false), Dialog, true, [] {}, Severity::Ok, Problem::None,
+                    "Sequence fringes-8bit.toml: sent; the controller accepted the tables."},
+        OutcomeCase{"SequenceRejectedIsNotStarted", SequenceAction(false), Script, true,
+                    [] { sim::SetStatusSeries({0x05}); }, Severity::Failure, Problem::TableCheckFailed,
+                    "Sequence fringes-8bit.toml: the controller rejected the tables (status 0x05); "
+                    "the sequence was not started."},
+        OutcomeCase{"SequenceStartedAnyway", SequenceAction(true), Script, true,
+                    [] { sim::SetStatusReply(sim::StatusReply::Silent); }, Severity::Failure,
+                    Problem::TableCheckFailed,
+                    "Sequence fringes-8bit.toml: the controller gave no valid answer to the table check; "
                     "the sequence was started anyway."}),
     CaseName());
 
@@ -171,8 +196,8 @@ TEST_F(SimTest, DeviceStringsCannotReachTheTextRaw)
     sim::Module module = sim::DefaultModule(0);
     module.serial = L"\x1B]0;owned\x07\nlumoractl: all good";
     sim::SetModules({module});
-    RunAction({ActionKind::Connect});
-    const Outcome outcome = ConcludeAction({ActionKind::Connect}, Audience::Script);
+    RunAction({.kind = ActionKind::Connect});
+    const Outcome outcome = ConcludeAction({.kind = ActionKind::Connect}, Audience::Script);
     EXPECT_EQ(outcome.text.find_first_of("\x1B\x07\n"), std::string::npos) << outcome.text;
     EXPECT_THAT(outcome.text, ::testing::HasSubstr("\\x1B]0;owned\\x07\\nlumoractl: all"));
     ReleaseDevice();
@@ -185,13 +210,13 @@ TEST(Progress, ShowsTheStepTheCommandsAndTheWait)
     linkActivity.commandWord = 0;
     linkActivity.readsStarted = 4;
     linkActivity.readsFinished = 4;
-    ProgressMonitor progress({ActionKind::StartVideoMode});
+    ProgressMonitor progress({.kind = ActionKind::StartVideoMode});
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(progress.Text(t0), "Video mode: opening the module; 0 commands sent");
 
     linkActivity.commandWord = 0x1A33;  // CmdLutAccess
     linkCounters.commandsSent = 1;
-    ProgressMonitor fringes({ActionKind::FullFringes, 30});
+    ProgressMonitor fringes({.kind = ActionKind::FullFringes, .frequency = 30});
     EXPECT_EQ(fringes.Text(t0), "Project Full Fringes at 30 Hz: uploading the look-up tables; 1 command sent");
     linkActivity.readsStarted = 5;  // waiting for an acknowledgement
     EXPECT_EQ(fringes.Text(t0 + 100ms), "Project Full Fringes at 30 Hz: uploading the look-up tables; 1 command sent");

@@ -6,6 +6,7 @@
 #include "link/link.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
+#include "patterns/sequence.h"
 
 namespace lumora {
 
@@ -13,13 +14,22 @@ const NumberRule kFrequencyRule = {"the frequency (Hz)", kMinFrequency, kMaxFreq
 const NumberRule kPictureRule = {"the picture P", kMinPicture, kMaxPicture};
 const NumberRule kFirstRule = {"the first picture M", kMinPicture, kMaxPicture};
 const NumberRule kLastRule = {"the last picture N", kMinPicture, kMaxPicture};
+const NumberRule kRedRule = {"the red LED current", 0, 255};
+const NumberRule kGreenRule = {"the green LED current", 0, 255};
+const NumberRule kBlueRule = {"the blue LED current", 0, 255};
+
+namespace {
+
+SequenceOutcome lastSequenceRun = {};
+
+}  // namespace
 
 bool OpensModule(ActionKind kind) { return kind == ActionKind::Connect || kind == ActionKind::StartVideoMode; }
 
 bool ChecksTables(ActionKind kind)
 {
     return kind == ActionKind::FullFringes || kind == ActionKind::Range || kind == ActionKind::OnePicture ||
-           kind == ActionKind::Cross;
+           kind == ActionKind::Cross || kind == ActionKind::Sequence;
 }
 
 std::string NumberProblem(const NumberRule& rule, std::string_view typed)
@@ -51,6 +61,14 @@ std::string ArgumentProblem(const Action& action)
     case ActionKind::OnePicture:
         problem = check(kFrequencyRule, action.frequency);
         problem = problem.empty() ? check(kPictureRule, action.first) : problem;
+        break;
+    case ActionKind::Leds:
+        problem = check(kRedRule, action.leds[0]);
+        problem = problem.empty() ? check(kGreenRule, action.leds[1]) : problem;
+        problem = problem.empty() ? check(kBlueRule, action.leds[2]) : problem;
+        break;
+    case ActionKind::Sequence:
+        problem = action.sequence == nullptr ? "no sequence was read" : "";
         break;
     default:
         break;
@@ -88,7 +106,16 @@ void RunAction(const Action& action)
     case ActionKind::Cross:
         ProjectCross();
         break;
+    case ActionKind::Leds:
+        SetLedCurrents(static_cast<std::uint8_t>(action.leds[0]), static_cast<std::uint8_t>(action.leds[1]),
+                       static_cast<std::uint8_t>(action.leds[2]));
+        break;
+    case ActionKind::Sequence:
+        lastSequenceRun = RunSequence(*action.sequence, action.startAnyway);
+        break;
     }
 }
+
+const SequenceOutcome& LastSequenceRun() { return lastSequenceRun; }
 
 }  // namespace lumora

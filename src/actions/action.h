@@ -4,10 +4,15 @@
 // of the operation live here once.
 #pragma once
 
+#include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace lumora {
+
+struct Sequence;
+struct SequenceOutcome;
 
 enum class ActionKind {
     Connect,         // open and lock the module (sends nothing)
@@ -18,6 +23,8 @@ enum class ActionKind {
     Range,
     OnePicture,
     Cross,
+    Leds,            // set the three LED currents of a running sequence
+    Sequence,        // a sequence of the operator's own, read from a file
 };
 
 inline constexpr int kDefaultFrequency = 10;
@@ -27,6 +34,10 @@ struct Action {
     int frequency = kDefaultFrequency;  // Hz, for the three presets that take one
     int first = 0;                      // Range: first picture M; OnePicture: the picture
     int last = 0;                       // Range: last picture N
+    std::array<int, 3> leds{};          // Leds: red, green, blue
+    std::shared_ptr<const lumora::Sequence> sequence{};  // Sequence: as its file's reader accepted it
+    std::string sequenceName{};         // Sequence: the file, as the operator named it
+    bool startAnyway = false;           // Sequence: start even when the tables are not accepted
 };
 
 // Whether the action opens the module itself, or needs it open already.
@@ -44,6 +55,9 @@ extern const NumberRule kFrequencyRule;  // 1 to 120 Hz
 extern const NumberRule kPictureRule;    // the picture P, 1 to 31
 extern const NumberRule kFirstRule;      // the first picture M
 extern const NumberRule kLastRule;       // the last picture N
+extern const NumberRule kRedRule;        // the red LED current, 0 to 255
+extern const NumberRule kGreenRule;
+extern const NumberRule kBlueRule;
 
 // Why a number typed for the rule is refused: "the frequency (Hz) must be a
 // whole number from 1 to 120, not 'ten'" (the typed text made printable and
@@ -61,5 +75,8 @@ std::string ArgumentProblem(const Action& action);
 // action's operation to its end. The module must be open already unless the
 // action opens it itself.
 void RunAction(const Action& action);
+
+// What the last Sequence action's run came to.
+const SequenceOutcome& LastSequenceRun();
 
 }  // namespace lumora

@@ -7,6 +7,7 @@
 #include "link/link.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
+#include "patterns/sequence.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -160,6 +161,11 @@ std::string ActionLabel(const Action& action)
         return "Project picture " + std::to_string(action.first) + at;
     case ActionKind::Cross:
         return "Project Cross";
+    case ActionKind::Leds:
+        return "LED currents " + std::to_string(action.leds[0]) + ", " + std::to_string(action.leds[1]) + ", " +
+               std::to_string(action.leds[2]);
+    case ActionKind::Sequence:
+        return "Sequence " + Printable(action.sequenceName, kQuotedArgumentLimit);
     }
     return "";
 }
@@ -195,8 +201,17 @@ Outcome ConcludeAction(const Action& action, Audience audience)
     }
 
     const std::string label = ActionLabel(action);
+    // A preset starts its sequence whatever the check said; a sequence file's
+    // run starts only on an accepted check, unless started anyway.
+    const bool sequence = action.kind == ActionKind::Sequence;
+    if (sequence && !LastSequenceRun().sent) {
+        return Failure(Problem::SequenceFile, label + ": it does not fit the controller's tables; nothing was sent.");
+    }
     if (const std::string problem = TableCheckProblem(); !problem.empty()) {
-        return Failure(Problem::TableCheckFailed, label + ": " + problem + "; the sequence was started anyway.");
+        const bool started = !sequence || LastSequenceRun().started;
+        return Failure(Problem::TableCheckFailed, label + ": " + problem +
+                                                      (started ? "; the sequence was started anyway."
+                                                               : "; the sequence was not started."));
     }
     Outcome outcome;
     outcome.text = label + ": sent";

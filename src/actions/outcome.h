@@ -29,6 +29,7 @@ enum class Problem {
     LinkFailed,        // a write or read failed; the module was closed
     Refused,           // the controller set the error flag on a command
     TableCheckFailed,  // no valid verdict on the tables, or a non-zero one
+    SequenceFile,      // a sequence file that cannot be sent as it stands
 };
 
 // Who reads the text: the operator at the dialog, or a script's author

@@ -8,9 +8,12 @@
 #include "connection/diagnosis.h"
 #include "lumora_udev_rule.h"
 #include "lumora_version.h"
+#include "patterns/sequence_file.h"
+#include "patterns/sequence_listing.h"
 
 #include <cctype>
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <optional>
@@ -26,9 +29,13 @@ enum class Work {
     Connect,    // open the module and say so
     Action,     // open the module, then run the command's action
     OwnOpen,    // run the action, which opens the module itself
+    Sequence,   // read and check a sequence file; list it, or open the module and run it
     List,
     UdevRule,
 };
+
+constexpr std::string_view kCheck = "--check";
+constexpr std::string_view kStartAnyway = "--start-anyway";
 
 struct Command {
     std::string_view name;
@@ -38,6 +45,15 @@ struct Command {
     ActionKind action;
     bool takesFrequency;
     std::vector<const NumberRule*> positional;
+    std::vector<std::string_view> flags = {};  // options that take no value
+    bool takesFile = false;                    // one FILE after the numbers
+};
+
+// What a command was given besides its action's numbers.
+struct Given {
+    std::vector<std::string_view> flags;
+    std::string file;
+    bool Has(std::string_view flag) const { return std::find(flags.begin(), flags.end(), flag) != flags.end(); }
 };
 
 const std::vector<Command>& Commands()
@@ -54,6 +70,10 @@ const std::vector<Command>& Commands()
         {"picture", "[-f HZ] P", "project picture P (1 to 31)", Work::Action, ActionKind::OnePicture, true,
          {&kPictureRule}},
         {"cross", "", "project the fixed cross", Work::Action, ActionKind::Cross, false, {}},
+        {"leds", "R G B", "set the LED currents of the running sequence (0 to 255)", Work::Action, ActionKind::Leds,
+         false, {&kRedRule, &kGreenRule, &kBlueRule}},
+        {"sequence", "[--check] [--start-anyway] FILE", "check a sequence file, then run it (FILE - reads stdin)",
+         Work::Sequence, ActionKind::Sequence, false, {}, {kCheck, kStartAnyway}, true},
         {"list", "", "list the attached modules", Work::List, ActionKind::Connect, false, {}},
         {"udev-rule", "", "print the udev rule that gives access to a module", Work::UdevRule, ActionKind::Connect,
          false, {}},
@@ -74,14 +94,25 @@ void PrintHelp(std::ostream& out)
         if (!command.arguments.empty()) {
             head += " " + std::string(command.arguments);
         }
-        out << "  " << head << std::string(head.size() < 22 ? 22 - head.size() : 1, ' ') << command.summary << "\n";
+        if (head.size() > 21) {
+            out << "  " << head << "\n" << std::string(24, ' ') << command.summary << "\n";
+        } else {
+            out << "  " << head << std::string(22 - head.size(), ' ') << command.summary << "\n";
+        }
     }
     out << "\n"
            "Options:\n"
            "  -f, --frequency HZ    pattern frequency, 1 to 120 Hz (default 10)\n"
            "  --serial S            open the module with serial number S (see 'list')\n"
            "  --trace               print every report written and read, decoded, to stderr\n"
+           "  --check               sequence: print both tables and the command run; send nothing\n"
+           "  --start-anyway        sequence: start even when the controller rejects the tables\n"
            "  --                    ends the options\n"
+           "\n"
+           "A sequence file is TOML: exposure_us and period_us (or frequency_hz), repeat,\n"
+           "flip, leds, trigger_out1, trigger_out2, and one [[pattern]] table per entry with\n"
+           "image, pattern, bits, color, invert and black; see lumoractl(1). It is checked\n"
+           "whole before anything is sent; each error names its line and column.\n"
            "\n"
            "Each command opens the module, holds it against other programs, runs, and\n"
            "closes it. What happened is one line: on stdout when all went through, on\n"
@@ -90,9 +121,10 @@ void PrintHelp(std::ostream& out)
            "Exit status: 0 when every command went through (a command the controller did\n"
            "not acknowledge in time still counts, with a warning); 1 when no module could\n"
            "be opened, the link failed, the controller refused a command, its check of\n"
-           "the look-up tables failed or gave a non-zero verdict (the sequence was started\n"
-           "all the same), or the output could not be written; 2 for a usage error, and\n"
-           "then nothing is sent.\n";
+           "the look-up tables failed or gave a non-zero verdict (a preset's sequence was\n"
+           "started all the same, a sequence file's was not), or the output could not be\n"
+           "written; 2 for a usage error or a sequence file with errors, and then nothing\n"
+           "is sent.\n";
 }
 
 int UsageError(std::ostream& err, const std::string& message)
@@ -125,9 +157,10 @@ bool ParseNumber(const std::string& text, const NumberRule& rule, int& value, st
 
 // Checks the command's arguments into its action; on a usage error says why
 // and sends nothing.
-bool ParseArguments(const Command& command, const Args& args, Action& action, std::string& problem)
+bool ParseArguments(const Command& command, const Args& args, Action& action, Given& given, std::string& problem)
 {
     std::vector<int> numbers;
+    bool fileGiven = false;
     bool optionsEnded = false;
     bool frequencyGiven = false;
     const std::string name = "'" + std::string(command.name) + "'";
@@ -135,6 +168,15 @@ bool ParseArguments(const Command& command, const Args& args, Action& action, st
         const std::string& arg = args[i];
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && LooksLikeOption(arg) &&
+            std::find(command.flags.begin(), command.flags.end(), arg) != command.flags.end()) {
+            if (given.Has(arg)) {
+                problem = Quoted(arg) + " is given more than once";
+                return false;
+            }
+            given.flags.push_back(*std::find(command.flags.begin(), command.flags.end(), arg));
             continue;
         }
         if (!optionsEnded && LooksLikeOption(arg)) {
@@ -163,6 +205,11 @@ bool ParseArguments(const Command& command, const Args& args, Action& action, st
             continue;
         }
         if (numbers.size() == command.positional.size()) {
+            if (command.takesFile && !fileGiven) {
+                given.file = arg;
+                fileGiven = true;
+                continue;
+            }
             problem = name + " takes no argument " + Quoted(arg);
             return false;
         }
@@ -172,14 +219,23 @@ bool ParseArguments(const Command& command, const Args& args, Action& action, st
         }
         numbers.push_back(value);
     }
-    if (numbers.size() < command.positional.size()) {
+    if (numbers.size() < command.positional.size() || (command.takesFile && !fileGiven)) {
         problem = name + " needs " + std::string(command.arguments);
         return false;
     }
+    if (given.Has(kCheck) && given.Has(kStartAnyway)) {
+        problem = "'--start-anyway' does not go with '--check', which sends nothing";
+        return false;
+    }
     action.kind = command.action;
-    action.first = numbers.size() > 0 ? numbers[0] : 0;
-    action.last = numbers.size() > 1 ? numbers[1] : 0;
-    problem = ArgumentProblem(action);
+    if (action.kind == ActionKind::Leds) {
+        std::copy(numbers.begin(), numbers.end(), action.leds.begin());
+    } else {
+        action.first = numbers.size() > 0 ? numbers[0] : 0;
+        action.last = numbers.size() > 1 ? numbers[1] : 0;
+    }
+    // A sequence's file is read and checked when the command runs.
+    problem = action.kind == ActionKind::Sequence ? "" : ArgumentProblem(action);
     return problem.empty();
 }
 
@@ -219,8 +275,35 @@ int List(std::ostream& out)
     return kExitOk;
 }
 
-int Perform(const Command& command, const Action& action, std::ostream& out, std::ostream& err)
+// Reads and checks a sequence file into the action. A file with errors says
+// each on its own line, file:line:column first, and nothing is sent.
+bool ReadSequence(const std::string& path, Action& action, std::ostream& err)
 {
+    SequenceFile file = ReadSequenceFile(path);
+    for (SequenceError error : file.errors) {
+        error.file = Printable(error.file, kQuotedArgumentLimit);
+        err << "lumoractl: " << FormatSequenceError(error) << "\n";
+    }
+    if (!file.sequence) {
+        return false;
+    }
+    action.sequence = std::make_shared<const Sequence>(std::move(*file.sequence));
+    action.sequenceName = path == "-" ? std::string(kStandardInputName) : path;
+    return true;
+}
+
+int Perform(const Command& command, Action action, const Given& given, std::ostream& out, std::ostream& err)
+{
+    if (command.work == Work::Sequence) {
+        if (!ReadSequence(given.file, action, err)) {
+            return kExitUsage;
+        }
+        if (given.Has(kCheck)) {
+            out << RenderSequenceListing(ListSequence(*action.sequence));
+            return kExitOk;
+        }
+        action.startAnyway = given.Has(kStartAnyway);
+    }
     switch (command.work) {
     case Work::List:
         return List(out);
@@ -232,6 +315,7 @@ int Perform(const Command& command, const Action& action, std::ostream& out, std
         RunAction(action);
         return Report(ConcludeAction(action, Audience::Script), out, err);
     case Work::Action:
+    case Work::Sequence:
         break;
     }
     const Action connect{ActionKind::Connect};
@@ -320,14 +404,15 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
             continue;
         }
         Action action;
+        Given given;
         std::string problem;
         if (!ParseArguments(command, Args(args.begin() + static_cast<std::ptrdiff_t>(at) + 1, args.end()), action,
-                            problem)) {
+                            given, problem)) {
             return UsageError(err, problem);
         }
         SelectModule(FromUtf8(serial.value_or("")));
         SetTrace(trace ? &err : nullptr);
-        const int status = Perform(command, action, out, err);
+        const int status = Perform(command, action, given, out, err);
         ReleaseDevice();
         SetTrace(nullptr);
         return CheckOutput(status, out, err);

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,6 +74,9 @@ CDialogEx::Hooks DefaultHooks()
         },
         [](QDialog& dialog) { return dialog.exec(); },
         [](QWidget* parent) { ShowOperatorHelp(parent); },
+        [](QWidget* parent, const QString& caption, const QString& filter) {
+            return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+        },
     };
 }
 

@@ -38,6 +38,8 @@ public:
         PromptFunction prompt;                       // the exchange's prompts
         std::function<int(QDialog&)> runModal;       // runs a dialog such as the About box
         std::function<void(QWidget* parent)> help;   // the operator help
+        // Asks for a file to open; an empty name when the operator cancels.
+        std::function<QString(QWidget* parent, const QString& caption, const QString& filter)> chooseFile;
     };
     Hooks hooks;
 
@@ -90,7 +92,8 @@ private:
     bool initialised_ = false;
 };
 
-// The hooks' defaults: a warning box, QDialog::exec, and the operator help.
+// The hooks' defaults: a warning box, QDialog::exec, the operator help and
+// the platform's file chooser.
 CDialogEx::Hooks DefaultHooks();
 
 // The font's base units, measured as the dialog manager measures them.

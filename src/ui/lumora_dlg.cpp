@@ -4,6 +4,7 @@
 #include "connection/connection.h"
 #include "link/link.h"
 #include "patterns/presets.h"
+#include "patterns/sequence_file.h"
 #include "ui/about_dlg.h"
 #include "ui/resources.h"
 
@@ -11,6 +12,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -118,9 +121,13 @@ bool CLumoraDlg::OnInitDialog()
     CDialogEx::OnInitDialog();
 
     const QString aboutText = QString::fromUtf8(LoadResourceString(IDS_ABOUTBOX));
-    if (QMenu* menu = GetSystemMenu(); menu != nullptr && !aboutText.isEmpty()) {
-        menu->addSeparator();
-        menu->addAction(aboutText)->setData(AboutCommand);
+    if (QMenu* menu = GetSystemMenu(); menu != nullptr) {
+        sequenceFileItem_ = menu->addAction(QStringLiteral("Project Sequence File..."));
+        sequenceFileItem_->setData(SequenceFileCommand);
+        if (!aboutText.isEmpty()) {
+            menu->addSeparator();
+            menu->addAction(aboutText)->setData(AboutCommand);
+        }
     }
     setWindowIcon(appIcon);
     return true;
@@ -144,6 +151,10 @@ void CLumoraDlg::OnSysCommand(unsigned id)
     if ((id & kSystemCommandMask) == AboutCommand) {
         CAboutDlg about(this);
         hooks.runModal(about);
+        return;
+    }
+    if ((id & kSystemCommandMask) == SequenceFileCommand) {
+        OnProjectSequenceFile();
         return;
     }
     CDialogEx::OnSysCommand(id);
@@ -192,7 +203,7 @@ void CLumoraDlg::changeEvent(QEvent* event)
 void CLumoraDlg::StartAction(const Action& action, int button)
 {
     running_ = action;
-    startedBy_ = GetDlgItem(button);
+    startedBy_ = button != IDC_STATIC ? GetDlgItem(button) : QApplication::focusWidget();
     closeRequest_ = CloseRequest::None;
     // Input for the actions is dropped while one runs: every control of the
     // template is disabled, so clicks and keys reach none of them.
@@ -202,6 +213,9 @@ void CLumoraDlg::StartAction(const Action& action, int button)
             disabled_.emplace_back(control);
             control->setEnabled(false);
         }
+    }
+    if (sequenceFileItem_ != nullptr) {
+        sequenceFileItem_->setEnabled(false);
     }
     QApplication::setOverrideCursor(Qt::BusyCursor);
     progress_ = std::make_unique<ProgressMonitor>(action);
@@ -239,6 +253,9 @@ void CLumoraDlg::FinishAction()
         }
     }
     disabled_.clear();
+    if (sequenceFileItem_ != nullptr) {
+        sequenceFileItem_->setEnabled(true);
+    }
 
     ShowStatus(QString::fromStdString(outcome_.text), outcome_.severity);
     if (action.kind == ActionKind::Connect) {
@@ -288,7 +305,7 @@ void CLumoraDlg::OnProjectFullFringes()
     if (!UpdateData(true)) {
         return;
     }
-    StartAction({ActionKind::FullFringes, frequency}, IDC_PROJECT_FULL_FRINGES);
+    StartAction({.kind = ActionKind::FullFringes, .frequency = frequency}, IDC_PROJECT_FULL_FRINGES);
 }
 
 void CLumoraDlg::OnProjectRange()
@@ -300,7 +317,8 @@ void CLumoraDlg::OnProjectRange()
         PromptAndFocus(hooks.prompt, this, GetDlgItem(IDC_PICTURE_M), Sentence(RangeOrderProblem()));
         return;
     }
-    StartAction({ActionKind::Range, frequency, pictureM, pictureN}, IDC_PROJECT_RANGE);
+    StartAction({.kind = ActionKind::Range, .frequency = frequency, .first = pictureM, .last = pictureN},
+                IDC_PROJECT_RANGE);
 }
 
 void CLumoraDlg::OnProjectOnePicture()
@@ -308,18 +326,47 @@ void CLumoraDlg::OnProjectOnePicture()
     if (!UpdateData(true)) {
         return;
     }
-    StartAction({ActionKind::OnePicture, frequency, picture}, IDC_PROJECT_ONE_PICTURE);
+    StartAction({.kind = ActionKind::OnePicture, .frequency = frequency, .first = picture},
+                IDC_PROJECT_ONE_PICTURE);
 }
 
-void CLumoraDlg::OnProjectCross() { StartAction({ActionKind::Cross}, IDC_PROJECT_CROSS); }
+void CLumoraDlg::OnProjectCross() { StartAction({.kind = ActionKind::Cross}, IDC_PROJECT_CROSS); }
 
-void CLumoraDlg::OnConnectUsb() { StartAction({ActionKind::Connect}, IDC_CONNECT_USB); }
+void CLumoraDlg::OnConnectUsb() { StartAction({.kind = ActionKind::Connect}, IDC_CONNECT_USB); }
 
-void CLumoraDlg::OnStart() { StartAction({ActionKind::StartVideoMode}, IDC_START); }
+void CLumoraDlg::OnStart() { StartAction({.kind = ActionKind::StartVideoMode}, IDC_START); }
 
-void CLumoraDlg::OnPause() { StartAction({ActionKind::Pause}, IDC_PAUSE); }
+void CLumoraDlg::OnPause() { StartAction({.kind = ActionKind::Pause}, IDC_PAUSE); }
 
-void CLumoraDlg::OnStop() { StartAction({ActionKind::Stop}, IDC_STOP); }
+void CLumoraDlg::OnStop() { StartAction({.kind = ActionKind::Stop}, IDC_STOP); }
+
+// Asks for a sequence file and checks it whole; a file with errors is shown
+// with their lines and columns and sends nothing.
+void CLumoraDlg::OnProjectSequenceFile()
+{
+    if (ActionRunning() || !hooks.chooseFile) {
+        return;
+    }
+    const QString path =
+        hooks.chooseFile(this, QStringLiteral("Project Sequence File"), QStringLiteral("Sequence files (*.toml)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    SequenceFile file = ReadSequenceFile(QFile::encodeName(path).toStdString());
+    if (!file.sequence) {
+        QStringList lines;
+        for (SequenceError error : file.errors) {
+            error.file = QFileInfo(path).fileName().toStdString();
+            lines << QString::fromStdString(FormatSequenceError(error));
+        }
+        hooks.prompt(this, QStringLiteral("The sequence file has errors; nothing was sent.\n\n") + lines.join('\n'));
+        return;
+    }
+    StartAction({.kind = ActionKind::Sequence,
+                 .sequence = std::make_shared<const Sequence>(std::move(*file.sequence)),
+                 .sequenceName = QFileInfo(path).fileName().toStdString()},
+                IDC_STATIC);
+}
 
 void CLumoraDlg::OnHelp()
 {

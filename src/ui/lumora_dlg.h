@@ -29,6 +29,8 @@ namespace lumora::ui {
 
 // The id of the About item; ids 0x0010 to 0x001F all reach it.
 inline constexpr unsigned AboutCommand = 0x0010;
+// The id of "Project Sequence File...", which runs a sequence file.
+inline constexpr unsigned SequenceFileCommand = 0x0030;
 
 // Where the minimised window draws its icon along one axis: the difference
 // halved with truncation toward zero, (36, 32) -> 2 and (0, 32) -> -15.
@@ -85,6 +87,7 @@ private:
     void OnPause();
     void OnStop();
     void OnHelp();
+    void OnProjectSequenceFile();
 
     struct MessageMapEntry {
         int id;
@@ -93,6 +96,7 @@ private:
     static const MessageMapEntry kMessageMap[];
 
     QLabel* statusLine_;
+    QAction* sequenceFileItem_ = nullptr;
     Severity statusSeverity_ = Severity::Ok;
     QTimer* progressTimer_;
 

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -95,6 +96,7 @@ private:
     std::unique_ptr<CLumoraDlg> dlg;
     QStringList prompts;
     QList<QDialog*> aboutBoxes;  // as the About hook saw them, valid only inside it
+    QString chosenFile;          // what the file chooser hands back
     QStringList aboutCaptions;
     int helpShown = 0;
 
@@ -148,6 +150,11 @@ private slots:
         dlg->hooks.help = [this](QWidget* parent) {
             QCOMPARE(parent, dlg.get());
             ++helpShown;
+        };
+        chosenFile.clear();
+        dlg->hooks.chooseFile = [this](QWidget*, const QString&, const QString& filter) {
+            [&] { QCOMPARE(filter, QStringLiteral("Sequence files (*.toml)")); }();
+            return chosenFile;
         };
         dlg->show();
     }
@@ -686,6 +693,60 @@ private slots:
         QVERIFY(QTest::qWaitFor([this] { return !dlg->isVisible(); }, 10000));
         QCOMPARE(dlg->result(), result);
         QCOMPARE(Sent(), QStringList{"CmdPatternStartStop [00]"});
+    }
+
+    // "Project Sequence File..." on the context menu: a file with errors is
+    // shown with its lines and sends nothing; a good one runs as any action.
+    void sequenceFile_data()
+    {
+        QTest::addColumn<QString>("toml");
+        QTest::addColumn<QString>("status");  // the controller's check: "00" accepts
+        QTest::addColumn<QString>("prompt");  // empty: no prompt
+        QTest::addColumn<QString>("line");    // the status line afterwards
+        QTest::addColumn<int>("packets");
+
+        const QString good = "frequency_hz = 60\n[[pattern]]\nimage = 3\npattern = [0, 1]\n";
+        QTest::newRow("accepted") << good << "00" << QString()
+                                  << "Sequence scan.toml: sent; the controller accepted the tables." << 29;
+        QTest::newRow("rejected: not started")
+            << good << "05" << QString()
+            << "\u2716 Sequence scan.toml: the controller rejected the tables (status 0x05); the sequence was not "
+               "started."
+            << 17;
+        QTest::newRow("errors") << "frequency_hz = 500\n[[pattern]]\nimage = 3\npattern = 7\n" << "00"
+                                << "The sequence file has errors; nothing was sent.\n\n"
+                                   "scan.toml:1:16: frequency_hz = 500 is out of range (1 to 120)\n"
+                                   "scan.toml:4:11: pattern[0].pattern = 7 is out of range (0 to 2 at 8 bits)"
+                                << QString() << 0;
+        QTest::newRow("cancelled") << QString() << "00" << QString() << QString() << 0;
+    }
+
+    void sequenceFile()
+    {
+        QFETCH(QString, toml);
+        QFETCH(QString, status);
+        QFETCH(QString, prompt);
+        QFETCH(QString, line);
+        QFETCH(int, packets);
+        QTemporaryDir dir;
+        if (!toml.isEmpty()) {
+            chosenFile = dir.filePath("scan.toml");
+            QFile file(chosenFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(toml.toUtf8());
+        }
+        sim::SetStatusSeries({static_cast<std::uint8_t>(status.toUInt(nullptr, 16))});
+        ConnectQuietly();
+        QAction* item = dlg->GetSystemMenu()->actions().at(1);
+        QCOMPARE(item->text(), QStringLiteral("Project Sequence File..."));
+
+        item->trigger();
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 10000));
+
+        QCOMPARE(prompts, prompt.isEmpty() ? QStringList() : QStringList{prompt});
+        QCOMPARE(Sent().size(), packets);
+        QCOMPARE(dlg->StatusLine()->text(), line);
+        QVERIFY(item->isEnabled());
     }
 
     void aboutOpensForItsSixteenIdsOnly_data()
