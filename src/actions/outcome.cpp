@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kRulePaths[] = {"/usr/lib/udev/rules.d/70-lumora.rules", "/etc/udev/rules.d/70-lumora.rules"};
 constexpr const char* kInstallRule =
     "  lumoractl udev-rule | sudo tee /etc/udev/rules.d/70-lumora.rules >/dev/null && "
-    "sudo udevadm control --reload-rules && sudo udevadm trigger";
+    "sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=hidraw";
 
 std::string Count(unsigned n, const char* thing) { return std::to_string(n) + " " + thing + (n == 1 ? "" : "s"); }
 

@@ -21,7 +21,7 @@ QString OperatorHelpText()
                "logged in at the seat, and to the members of the plugdev group (for scripts run over SSH or "
                "from cron). The Lumora package installs the rule; without it, an administrator runs\n"
                "    lumoractl udev-rule | sudo tee /etc/udev/rules.d/70-lumora.rules\n"
-               "    sudo udevadm control --reload-rules && sudo udevadm trigger\n"
+               "    sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=hidraw\n"
                "and re-plugs the module. To join the group: sudo usermod -aG plugdev USER, then log in again.\n"
                "\n"
                "The status line\n"
