@@ -8,21 +8,30 @@
 //   LUMORA_SIM_STATUS_REPLY=normal|silent|empty|error|short
 //   LUMORA_SIM_FAIL_WRITE=N     the Nth hid_write fails
 //   LUMORA_SIM_FAIL_READ=N      the Nth hid_read_timeout fails
+//   LUMORA_SIM_VANISH=N         a module is unplugged after answering N reports
 //   LUMORA_SIM_TRACE=1          print each decoded packet to stderr
 //   LUMORA_SIM_TRACE=FILE       ... or append it to FILE
 //   LUMORA_SIM_READ_DELAY_MS=N  every read takes N ms
 //   LUMORA_SIM_REAL_TIMEOUTS=1  a read with no reply waits its whole time-out
 //   LUMORA_SIM_ZERO_COST=1      writes succeed at once, reads give a fixed reply (benchmarks)
 //   LUMORA_SIM_DIR=DIR          the modules' device nodes, shared between processes
+//   LUMORA_SIM_TRANSCRIPT=FILE  append one line per report in each direction
+//
+// A value that is not one of the words above is named on stderr and the
+// default is kept.
 //
 // A program that has the simulator preloaded (a Python test, through ctypes)
 // can call lumora_sim_configure() to read the variables again and start
 // afresh; LUMORA_SIM_DIR counts only at load.
 #include "sim/sim_controller.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace {
@@ -41,7 +50,25 @@ int EnvInt(const char* name, int fallback)
 
 bool Is(const char* value, const char* word) { return value != nullptr && std::strcmp(value, word) == 0; }
 
-std::FILE* traceFile = nullptr;  // the file LUMORA_SIM_TRACE named, when it named one
+// The setting the variable names, parsed; the fallback when it is unset or
+// not understood.
+template <class T>
+T EnvSetting(const char* name, std::optional<T> (*parse)(const std::string&), T fallback)
+{
+    const char* value = Env(name);
+    if (value == nullptr) {
+        return fallback;
+    }
+    if (std::optional<T> parsed = parse(value)) {
+        return *parsed;
+    }
+    std::fprintf(stderr, "sim: ignoring %s=%s\n", name, value);
+    return fallback;
+}
+
+// The files LUMORA_SIM_TRACE and LUMORA_SIM_TRANSCRIPT named, when they did.
+std::FILE* traceFile = nullptr;
+int transcriptFd = -1;
 
 void ConfigureFromEnvironment()
 {
@@ -49,6 +76,10 @@ void ConfigureFromEnvironment()
     if (traceFile != nullptr) {
         std::fclose(traceFile);
         traceFile = nullptr;
+    }
+    if (transcriptFd >= 0) {
+        ::close(transcriptFd);
+        transcriptFd = -1;
     }
 
     std::vector<sim::Module> modules;
@@ -63,39 +94,30 @@ void ConfigureFromEnvironment()
     }
     sim::SetModules(modules);
 
-    const char* ack = Env("LUMORA_SIM_ACK");
-    sim::SetAckMode(Is(ack, "error") ? sim::AckMode::ErrorFlag
-                    : Is(ack, "silent") ? sim::AckMode::Silent
-                                        : sim::AckMode::Ok);
-
-    const char* reply = Env("LUMORA_SIM_STATUS_REPLY");
-    sim::SetStatusReply(Is(reply, "silent")  ? sim::StatusReply::Silent
-                        : Is(reply, "empty") ? sim::StatusReply::Empty
-                        : Is(reply, "error") ? sim::StatusReply::ErrorFlag
-                        : Is(reply, "short") ? sim::StatusReply::Short
-                                             : sim::StatusReply::Normal);
-
-    if (const char* status = Env("LUMORA_SIM_STATUS")) {
-        std::vector<std::uint8_t> series;
-        for (const char* at = status; *at != '\0';) {
-            char* end = nullptr;
-            series.push_back(static_cast<std::uint8_t>(std::strtoul(at, &end, 16)));
-            at = *end == ',' ? end + 1 : end + std::strlen(end);
-        }
-        sim::SetStatusSeries(series);
-    }
+    sim::SetAckMode(EnvSetting("LUMORA_SIM_ACK", sim::ParseAckMode, sim::AckMode::Ok));
+    sim::SetStatusReply(EnvSetting("LUMORA_SIM_STATUS_REPLY", sim::ParseStatusReply, sim::StatusReply::Normal));
+    sim::SetStatusSeries(EnvSetting("LUMORA_SIM_STATUS", sim::ParseStatusSeries, std::vector<std::uint8_t>{0x00}));
+    sim::VanishAfter(EnvInt("LUMORA_SIM_VANISH", 0));
 
     sim::FailWriteAt(EnvInt("LUMORA_SIM_FAIL_WRITE", 0));
     sim::FailReadAt(EnvInt("LUMORA_SIM_FAIL_READ", 0));
     sim::SetReadDelay(std::chrono::milliseconds(EnvInt("LUMORA_SIM_READ_DELAY_MS", 0)));
     sim::SetRealTimeouts(Is(Env("LUMORA_SIM_REAL_TIMEOUTS"), "1"));
     sim::SetZeroCost(Is(Env("LUMORA_SIM_ZERO_COST"), "1"));
+    // Both files are kept open until the next configuration; the process's
+    // exit closes them.
     if (const char* trace = Env("LUMORA_SIM_TRACE"); Is(trace, "1")) {
         sim::SetTrace(stderr);
     } else if (trace != nullptr) {
-        // Kept open until the next configuration; the process's exit closes it.
         traceFile = std::fopen(trace, "ae");
         sim::SetTrace(traceFile);
+    }
+    if (const char* transcript = Env("LUMORA_SIM_TRANSCRIPT")) {
+        transcriptFd = ::open(transcript, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (transcriptFd < 0) {
+            std::fprintf(stderr, "sim: cannot write the transcript %s\n", transcript);
+        }
+        sim::SetTranscript(transcriptFd);
     }
 }
 

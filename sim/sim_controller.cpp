@@ -25,11 +25,10 @@ struct hid_device_ {
     int id = 0;
     bool open = true;
     sim::Module module;
-    // The packet being joined: header, body so far, reports so far.
-    bool joining = false;
-    sim::Packet partial;
-    // Replies waiting to be read, oldest first, with the bytes each delivers.
-    std::deque<std::pair<sim::Report, std::size_t>> replies;
+    // The controller's end of this link: the packet being joined.
+    sim::ModuleEnd end;
+    // Replies waiting to be read, oldest first.
+    std::deque<sim::Reply> replies;
     // What hid_get_device_info hands out; its strings point into module.
     hid_device_info info{};
 };
@@ -38,12 +37,6 @@ namespace sim {
 
 namespace {
 
-constexpr std::uint8_t kReplyWanted = 0x40;
-constexpr std::uint8_t kReadRequest = 0x80;
-constexpr std::uint8_t kError = 0x20;
-constexpr std::uint16_t kValidateWord = 0x1A1A;
-constexpr std::size_t kInputReportBytes = 64;  // the controller's input report, no ID byte
-constexpr std::size_t kShortReplyBytes = 4;     // a header and no data
 // Records stop growing here, so a controller polled for seconds on end
 // cannot eat the machine's memory.
 constexpr std::size_t kMaxRecords = std::size_t{1} << 20;
@@ -58,11 +51,7 @@ void Keep(std::vector<T>& records, T record)
 
 struct State {
     std::vector<Module> modules;
-    AckMode ackMode = AckMode::Ok;
-    std::vector<std::uint16_t> refused;
-    StatusReply statusReply = StatusReply::Normal;
-    std::vector<std::uint8_t> statusSeries{0x00};
-    std::size_t statusIndex = 0;
+    ControllerModel controller;
     int writesUntilFailure = 0;
     int readsUntilFailure = 0;
     std::FILE* trace = nullptr;
@@ -121,12 +110,19 @@ void PassGate()
     --gate.waiting;
 }
 
-std::string privateNodeDirectory;
+// A function's static, not a namespace-scope one: the preloaded simulator
+// sets it from its constructor, which may run before this file's globals are
+// initialised (which would then drop what it set).
+std::string& PrivateNodeDirectory()
+{
+    static std::string directory;
+    return directory;
+}
 
 void RemovePrivateNodeDirectory()
 {
     std::error_code ignored;
-    std::filesystem::remove_all(privateNodeDirectory, ignored);
+    std::filesystem::remove_all(PrivateNodeDirectory(), ignored);
 }
 
 // An empty file standing for a module's device node, inside the node
@@ -172,111 +168,26 @@ bool Countdown(int& counter)
     return false;
 }
 
-// Queues a reply: flags, the packet's sequence, a length field, data bytes.
-void Reply(hid_device* device, std::uint8_t flags, std::uint8_t sequence, std::uint16_t length,
-           std::initializer_list<std::uint8_t> data = {}, std::size_t delivered = kInputReportBytes)
+// Takes one output report into the controller; queues its answer.
+void Take(hid_device* device, const Report& report)
 {
-    Report reply{};
-    reply[0] = flags;
-    reply[1] = sequence;
-    reply[2] = static_cast<std::uint8_t>(length & 0xFF);
-    reply[3] = static_cast<std::uint8_t>(length >> 8);
-    std::copy(data.begin(), data.end(), reply.begin() + 4);
-    device->replies.emplace_back(reply, delivered);
-}
-
-// The controller's answer to a complete packet; also the trace line's tail.
-std::string Answer(hid_device* device, const Packet& packet)
-{
-    State& s = S();
-    if ((packet.flags & kReplyWanted) == 0) {
-        return "no reply wanted";
+    Taken taken = S().controller.Take(device->end, report);
+    // The kernel's HID core drops an input report shorter than the one the
+    // report descriptor declares ("Event data for report 0 was too short"):
+    // the program never sees it, and its read times out.
+    if (taken.reply && taken.reply->size == kInputReportSize) {
+        device->replies.push_back(*taken.reply);
     }
-    if ((packet.flags & kReadRequest) != 0) {
-        if (packet.commandWord != kValidateWord) {
-            Reply(device, kError, packet.sequence, 0);
-            return "unknown read, refused";
+    if (taken.packet) {
+        if (S().trace != nullptr) {
+            std::fprintf(S().trace, "sim: %s\n", Summary(*taken.packet, taken.answer).c_str());
+            std::fflush(S().trace);
         }
-        const std::uint8_t status = s.statusSeries.empty()
-                                        ? 0
-                                        : s.statusSeries[std::min(s.statusIndex, s.statusSeries.size() - 1)];
-        ++s.statusIndex;
-        char text[32];
-        std::snprintf(text, sizeof text, "status 0x%02X", status);
-        switch (s.statusReply) {
-        case StatusReply::Normal:
-            Reply(device, 0, packet.sequence, 2, {status});
-            return text;
-        case StatusReply::Silent:
-            return "no reply";
-        case StatusReply::Empty:
-            Reply(device, 0, packet.sequence, 0);
-            return "empty reply";
-        case StatusReply::ErrorFlag:
-            Reply(device, kError, packet.sequence, 2);
-            return "refused (error flag)";
-        case StatusReply::Short:
-            Reply(device, 0, packet.sequence, 2, {status}, kShortReplyBytes);
-            return "short reply";
-        }
+        Keep(S().packets, std::move(*taken.packet));
     }
-    if (std::find(s.refused.begin(), s.refused.end(), packet.commandWord) != s.refused.end()) {
-        Reply(device, kError, packet.sequence, 0);
-        return "refused (error flag)";
-    }
-    switch (s.ackMode) {
-    case AckMode::Ok:
-        Reply(device, 0, packet.sequence, 0);
-        return "ack";
-    case AckMode::ErrorFlag:
-        Reply(device, kError, packet.sequence, 0);
-        return "refused (error flag)";
-    case AckMode::Silent:
-        return "no ack";
-    }
-    return "";
-}
-
-void Complete(hid_device* device)
-{
-    Packet& packet = device->partial;
-    if (packet.payload.size() >= 2) {
-        packet.commandWord = static_cast<std::uint16_t>(packet.payload[0] | packet.payload[1] << 8);
-        packet.payload.erase(packet.payload.begin(), packet.payload.begin() + 2);
-    }
-    const std::string answer = Answer(device, packet);
-    if (S().trace != nullptr) {
-        std::fprintf(S().trace, "sim: seq %3u  %-40s %d report%s -> %s\n", packet.sequence, Describe(packet).c_str(),
-                     packet.reports, packet.reports == 1 ? " " : "s", answer.c_str());
-        std::fflush(S().trace);
-    }
-    Keep(S().packets, std::move(packet));
-    device->partial = Packet{};
-    device->joining = false;
-}
-
-// Takes one output report into the packet being joined.
-void Join(hid_device* device, const Report& report)
-{
-    Packet& packet = device->partial;
-    std::size_t from = 1;
-    if (!device->joining) {
-        packet = Packet{};
-        packet.handle = device->id;
-        packet.serial = device->module.serial;
-        packet.flags = report[1];
-        packet.sequence = report[2];
-        packet.length = static_cast<std::uint16_t>(report[3] | report[4] << 8);
-        device->joining = true;
-        from = 5;
-    }
-    ++packet.reports;
-    // The body is collected in payload, command word first; split on completion.
-    for (std::size_t i = from; i < report.size() && packet.payload.size() < packet.length; ++i) {
-        packet.payload.push_back(report[i]);
-    }
-    if (packet.payload.size() >= packet.length) {
-        Complete(device);
+    if (device->end.gone) {
+        // Unplugged: gone from the list, and nothing opens it again.
+        std::erase_if(S().modules, [device](const Module& module) { return module.path == device->module.path; });
     }
 }
 
@@ -315,6 +226,9 @@ hid_device* Open(const Module* module)
     auto device = std::make_unique<hid_device_>();
     device->id = nextHandleId++;
     device->module = *module;
+    device->end.name = std::string(module->serial.begin(), module->serial.end());
+    device->end.handle = device->id;
+    device->end.serial = module->serial;
     device->info.path = device->module.path.data();
     device->info.vendor_id = module->vendorId;
     device->info.product_id = module->productId;
@@ -361,7 +275,7 @@ const std::string& NodeDirectory()
             std::perror("lumora-sim: cannot create the node directory");
             std::abort();
         }
-        privateNodeDirectory = pattern;
+        PrivateNodeDirectory() = pattern;
         std::atexit(RemovePrivateNodeDirectory);
         return pattern;
     }();
@@ -371,9 +285,8 @@ const std::string& NodeDirectory()
 Module DefaultModule(int index)
 {
     Module module;
-    char serial[16];
-    std::snprintf(serial, sizeof serial, "SIM%04d", index + 1);
-    module.serial = std::wstring(serial, serial + std::strlen(serial));
+    const std::string serial = ModuleSerial(index);
+    module.serial = std::wstring(serial.begin(), serial.end());
     module.path = NodeDirectory() + "/hidraw" + std::to_string(index);
     return module;
 }
@@ -395,15 +308,12 @@ void SetModuleCount(int count)
     SetModules(std::move(modules));
 }
 
-void SetAckMode(AckMode mode) { S().ackMode = mode; }
-void RefuseCommand(std::uint16_t commandWord) { S().refused.push_back(commandWord); }
-void SetStatusReply(StatusReply reply) { S().statusReply = reply; }
-
-void SetStatusSeries(std::vector<std::uint8_t> series)
-{
-    S().statusSeries = std::move(series);
-    S().statusIndex = 0;
-}
+void SetAckMode(AckMode mode) { S().controller.behaviour.ackMode = mode; }
+void RefuseCommand(std::uint16_t commandWord) { S().controller.behaviour.refused.push_back(commandWord); }
+void SetStatusReply(StatusReply reply) { S().controller.behaviour.statusReply = reply; }
+void SetStatusSeries(std::vector<std::uint8_t> series) { S().controller.SetStatusSeries(std::move(series)); }
+void VanishAfter(int reports) { S().controller.behaviour.vanishAfter = reports; }
+void SetTranscript(int fd) { S().controller.SetTranscript(fd); }
 
 void FailWriteAt(int nth) { S().writesUntilFailure = nth; }
 void FailReadAt(int nth) { S().readsUntilFailure = nth; }
@@ -471,30 +381,6 @@ void ClearRecords()
     S().violations.clear();
 }
 
-std::string Hex(const std::uint8_t* bytes, std::size_t count)
-{
-    std::string text;
-    char digits[4];
-    for (std::size_t i = 0; i < count; ++i) {
-        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += digits;
-    }
-    return text;
-}
-
-std::string Describe(const Packet& packet)
-{
-    std::string text = (packet.flags & kReadRequest) != 0 ? "read " : "";
-    if (const char* name = lumora::CommandName(packet.commandWord)) {
-        text += name;
-    } else {
-        char word[8];
-        std::snprintf(word, sizeof word, "0x%04X", packet.commandWord);
-        text += word;
-    }
-    return text + " [" + Hex(packet.payload.data(), packet.payload.size()) + "]";
-}
-
 }  // namespace sim
 
 using sim::S;
@@ -542,6 +428,10 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
     if (!sim::Usable("hid_write", dev)) {
         return sim::Record("hid_write", dev, -1);
     }
+    if (dev->end.gone) {
+        S().lastError = L"The module is gone";
+        return sim::Record("hid_write", dev, -1);
+    }
     if (sim::Countdown(S().writesUntilFailure)) {
         S().lastError = L"Simulated write failure";
         return sim::Record("hid_write", dev, -1);
@@ -566,7 +456,7 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
         S().violations.push_back("hid_write with report ID " + std::to_string(report[0]));
     }
     sim::Keep(S().reports, report);
-    sim::Join(dev, report);
+    sim::Take(dev, report);
     return sim::Record("hid_write", dev, result);
 }
 
@@ -605,16 +495,20 @@ int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int mi
         }
     }
     if (dev->replies.empty()) {
+        if (dev->end.gone) {
+            S().lastError = L"The module is gone";
+            return sim::Record("hid_read_timeout", dev, -1);
+        }
         // Without real time-outs, a missing reply times out at once.
         if (S().realTimeouts && timeout > S().readDelay) {
             std::this_thread::sleep_for(timeout - S().readDelay);
         }
         return sim::Record("hid_read_timeout", dev, 0);
     }
-    const auto [reply, delivered] = dev->replies.front();
+    const sim::Reply reply = dev->replies.front();
     dev->replies.pop_front();
-    const std::size_t count = std::min(length, delivered);
-    std::memcpy(data, reply.data(), count);
+    const std::size_t count = std::min(length, reply.size);
+    std::memcpy(data, reply.bytes.data(), count);
     return sim::Record("hid_read_timeout", dev, static_cast<int>(count));
 }
 

@@ -1,5 +1,6 @@
 // The simulated controller: implements the hidapi functions the system calls
-// and behaves as the projection controller does on the wire. It joins output
+// and behaves as the projection controller does on the wire (the behaviour
+// itself is the controller model, shared with lumora-vmodule). It joins output
 // reports into packets by their length field, acknowledges every write that
 // wants a reply, answers the look-up-table status read, and records every call
 // and every report. Tests link it in place of hidapi; the same code, built as
@@ -9,7 +10,8 @@
 // (the read gate below is the exception).
 #pragma once
 
-#include <array>
+#include "sim/controller_model.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -19,24 +21,6 @@
 #include <vector>
 
 namespace sim {
-
-using Report = std::array<std::uint8_t, 65>;
-
-// How the controller answers a write packet.
-enum class AckMode {
-    Ok,         // flags 0x00
-    ErrorFlag,  // flags 0x20: the controller refuses the command
-    Silent,     // no acknowledgement: the read times out at once
-};
-
-// How the controller answers the look-up-table status read request.
-enum class StatusReply {
-    Normal,     // length 2, byte 4 the next status of the series
-    Silent,     // no reply: the read times out at once
-    Empty,      // a reply whose length field is 0
-    ErrorFlag,  // a reply with the error flag set
-    Short,      // a 4-byte reply: a header that promises data, no status byte
-};
 
 // Why an attached module cannot be opened.
 enum class Access {
@@ -49,22 +33,10 @@ struct Module {
     std::string path;
     std::wstring serial;
     std::wstring manufacturer = L"Simulated";
-    std::wstring product = L"Projection Controller";
+    std::wstring product{kProductName.begin(), kProductName.end()};
     std::uint16_t vendorId = 0x0451;
     std::uint16_t productId = 0x6401;
     Access access = Access::Ok;
-};
-
-// One packet as the controller joined it from its reports.
-struct Packet {
-    int handle = 0;  // which open it came through, counted from 1
-    std::wstring serial;  // of the module it went to
-    std::uint8_t flags = 0;
-    std::uint8_t sequence = 0;
-    std::uint16_t length = 0;
-    std::uint16_t commandWord = 0;
-    std::vector<std::uint8_t> payload;
-    int reports = 0;
 };
 
 // One hidapi call. handle is 0 for calls without one (or with a null handle).
@@ -98,6 +70,15 @@ void RefuseCommand(std::uint16_t commandWord);
 void SetStatusReply(StatusReply reply);
 // Status bytes for successive status reads; the last one repeats.
 void SetStatusSeries(std::vector<std::uint8_t> series);
+
+// A module is unplugged after answering this many reports through one handle:
+// later writes and reads on that handle fail, and it is no longer listed.
+// 0 never.
+void VanishAfter(int reports);
+
+// Writes one line per report in each direction to fd (see the controller
+// model); -1 writes none. The caller owns fd.
+void SetTranscript(int fd);
 
 // The nth hid_write (or hid_read_timeout) from now returns -1; 0 disarms.
 void FailWriteAt(int nth);
@@ -156,9 +137,5 @@ const std::vector<std::string>& Violations();
 int OpenHandleCount();
 // Forgets the recorded calls, reports, packets and violations; keeps settings.
 void ClearRecords();
-
-// "CmdLedEnable [08]", "read CmdValidate []", "0x1234 [..]".
-std::string Describe(const Packet& packet);
-std::string Hex(const std::uint8_t* bytes, std::size_t count);
 
 }  // namespace sim

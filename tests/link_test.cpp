@@ -185,6 +185,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, TransactReply,
                                            TransactCase{"NoReply", sim::StatusReply::Silent, -2}),
                          CaseName());
 
+// The kernel drops a report shorter than its descriptor declares, so the
+// controller's own short reply never arrives; another stack may pass one on.
+TEST_F(Link, TransactRefusesAReplyWithNoRoomForData)
+{
+    Connect();
+    sim::SetReadScript([](std::uint8_t* data, std::size_t) {
+        const std::uint8_t header[] = {0x00, 0x00, 0x02, 0x00};  // flags, sequence, length 2
+        std::memcpy(data, header, sizeof header);
+        return static_cast<int>(sizeof header);
+    });
+    EXPECT_EQ(Transact(), -2);
+    EXPECT_EQ(deviceConnected, 1);
+}
+
 TEST_F(Link, TransactWithAFailedReadGivesMinusTwoAndClosesTheLink)
 {
     Connect();

@@ -105,8 +105,10 @@ void TraceRead(const unsigned char* data, int result)
     const auto count = static_cast<std::size_t>(result);
     const std::size_t replyLength = count > kReplyLengthAt + 1 ? (data[kReplyLengthAt] | data[kReplyLengthAt + 1] << 8) : 0;
     std::string meaning = (data[kReplyFlagsAt] & kFlagError) != 0 ? "error flag" : "ok";
-    if (replyLength > 0) {
-        meaning += " data " + Payload(data + kReplyDataAt, std::min(replyLength, count > kReplyDataAt ? count - kReplyDataAt : 0));
+    if (replyLength > 0 && count <= kReplyDataAt) {
+        meaning += ", too short to hold its data";  // no valid reply to a status request
+    } else if (replyLength > 0) {
+        meaning += " data " + Payload(data + kReplyDataAt, std::min(replyLength, count - kReplyDataAt));
     }
     *traceOut << "lumoractl: trace: read  " << Hex(data, count, kReplyDataAt + replyLength) << "  " << meaning << "\n";
 }

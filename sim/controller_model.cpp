@@ -1,0 +1,270 @@
+#include "sim/controller_model.h"
+
+#include "link/commands.h"
+#include "link/link.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+
+namespace sim {
+
+namespace {
+
+using lumora::kFlagError;
+using lumora::kFlagReadRequest;
+using lumora::kFlagReplyWanted;
+
+constexpr std::uint16_t kValidateWord = 0x1A1A;
+constexpr std::size_t kShortReplyBytes = 4;  // a header and no data
+constexpr std::uint16_t kStatusReplyLength = 2;
+
+// Input report layout: @0 flags  @1 sequence  @2-3 length (LE)  @4 data.
+Reply MakeReply(std::uint8_t flags, std::uint8_t sequence, std::uint16_t length,
+                std::optional<std::uint8_t> data = std::nullopt, std::size_t size = kInputReportSize)
+{
+    Reply reply;
+    reply.bytes[lumora::kReplyFlagsAt] = flags;
+    reply.bytes[lumora::kReplyFlagsAt + 1] = sequence;
+    reply.bytes[lumora::kReplyLengthAt] = static_cast<std::uint8_t>(length & 0xFF);
+    reply.bytes[lumora::kReplyLengthAt + 1] = static_cast<std::uint8_t>(length >> 8);
+    if (data) {
+        reply.bytes[lumora::kReplyDataAt] = *data;
+    }
+    reply.size = size;
+    return reply;
+}
+
+}  // namespace
+
+std::string ModuleSerial(int index)
+{
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "SIM%04d", index + 1);
+    return serial;
+}
+
+void ControllerModel::SetStatusSeries(std::vector<std::uint8_t> series)
+{
+    behaviour.statusSeries = std::move(series);
+    statusIndex_ = 0;
+}
+
+Taken ControllerModel::Take(ModuleEnd& end, const Report& report)
+{
+    if (end.gone) {
+        return {};
+    }
+    Write(end, "out", report.data(), report.size());
+    ++end.reportsTaken;
+
+    // Output report layout: @0 report ID  @1 flags  @2 sequence  @3-4 length
+    // (LE)  @5 body; a continuation report carries body bytes from @1.
+    Packet& packet = end.partial;
+    std::size_t from = lumora::kContinuationBodyAt;
+    if (!end.joining) {
+        packet = Packet{};
+        packet.handle = end.handle;
+        packet.serial = end.serial;
+        packet.flags = report[lumora::kFlagsAt];
+        packet.sequence = report[lumora::kSequenceAt];
+        packet.length = static_cast<std::uint16_t>(report[lumora::kLengthAt] | report[lumora::kLengthAt + 1] << 8);
+        end.joining = true;
+        from = lumora::kFirstBodyAt;
+    }
+    ++packet.reports;
+    // The body is collected in payload, command word first; split on completion.
+    for (std::size_t i = from; i < report.size() && packet.payload.size() < packet.length; ++i) {
+        packet.payload.push_back(report[i]);
+    }
+    Taken taken;
+    if (packet.payload.size() >= packet.length) {
+        taken = Complete(end);
+    }
+    if (behaviour.vanishAfter > 0 && end.reportsTaken >= behaviour.vanishAfter) {
+        end.gone = true;
+        Write(end, "gone", nullptr, 0);
+    }
+    return taken;
+}
+
+Taken ControllerModel::Complete(ModuleEnd& end)
+{
+    Packet packet = std::move(end.partial);
+    end.partial = Packet{};
+    end.joining = false;
+    if (packet.payload.size() >= 2) {
+        packet.commandWord = static_cast<std::uint16_t>(packet.payload[0] | packet.payload[1] << 8);
+        packet.payload.erase(packet.payload.begin(), packet.payload.begin() + 2);
+    }
+    Taken taken;
+    taken.reply = Answer(packet, taken.answer);
+    if (taken.reply) {
+        Write(end, "in", taken.reply->bytes.data(), taken.reply->size);
+    }
+    taken.packet = std::move(packet);
+    return taken;
+}
+
+// The controller's answer to a complete packet, and that answer in words.
+std::optional<Reply> ControllerModel::Answer(const Packet& packet, std::string& answer)
+{
+    if ((packet.flags & kFlagReplyWanted) == 0) {
+        answer = "no reply wanted";
+        return std::nullopt;
+    }
+    if ((packet.flags & kFlagReadRequest) != 0) {
+        if (packet.commandWord != kValidateWord) {
+            answer = "unknown read, refused";
+            return MakeReply(kFlagError, packet.sequence, 0);
+        }
+        const std::vector<std::uint8_t>& series = behaviour.statusSeries;
+        const std::uint8_t status = series.empty() ? 0 : series[std::min(statusIndex_, series.size() - 1)];
+        ++statusIndex_;
+        switch (behaviour.statusReply) {
+        case StatusReply::Normal: {
+            char text[32];
+            std::snprintf(text, sizeof text, "status 0x%02X", status);
+            answer = text;
+            return MakeReply(0, packet.sequence, kStatusReplyLength, status);
+        }
+        case StatusReply::Silent:
+            answer = "no reply";
+            return std::nullopt;
+        case StatusReply::Empty:
+            answer = "empty reply";
+            return MakeReply(0, packet.sequence, 0);
+        case StatusReply::ErrorFlag:
+            answer = "refused (error flag)";
+            return MakeReply(kFlagError, packet.sequence, kStatusReplyLength);
+        case StatusReply::Short:
+            answer = "short reply";
+            return MakeReply(0, packet.sequence, kStatusReplyLength, status, kShortReplyBytes);
+        }
+    }
+    const std::vector<std::uint16_t>& refused = behaviour.refused;
+    if (std::find(refused.begin(), refused.end(), packet.commandWord) != refused.end()) {
+        answer = "refused (error flag)";
+        return MakeReply(kFlagError, packet.sequence, 0);
+    }
+    switch (behaviour.ackMode) {
+    case AckMode::Ok:
+        answer = "ack";
+        return MakeReply(0, packet.sequence, 0);
+    case AckMode::ErrorFlag:
+        answer = "refused (error flag)";
+        return MakeReply(kFlagError, packet.sequence, 0);
+    case AckMode::Silent:
+        answer = "no ack";
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// One transcript line: "SIM0001 out 00 40 ...", "SIM0001 in 00 00 ...",
+// "SIM0001 gone". Written with one write() so that lines of processes that
+// share the file never mix.
+void ControllerModel::Write(const ModuleEnd& end, const char* direction, const std::uint8_t* bytes,
+                            std::size_t count) const
+{
+    if (transcript_ < 0) {
+        return;
+    }
+    std::string line = end.name + " " + direction;
+    if (count > 0) {
+        line += " " + Hex(bytes, count);
+    }
+    line += "\n";
+    for (std::size_t done = 0; done < line.size();) {
+        const ssize_t n = ::write(transcript_, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;  // a transcript that cannot be written is not the controller's concern
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string Hex(const std::uint8_t* bytes, std::size_t count)
+{
+    std::string text;
+    char digits[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", bytes[i]);
+        text += digits;
+    }
+    return text;
+}
+
+std::string Describe(const Packet& packet)
+{
+    std::string text = (packet.flags & kFlagReadRequest) != 0 ? "read " : "";
+    if (const char* name = lumora::CommandName(packet.commandWord)) {
+        text += name;
+    } else {
+        char word[8];
+        std::snprintf(word, sizeof word, "0x%04X", packet.commandWord);
+        text += word;
+    }
+    return text + " [" + Hex(packet.payload.data(), packet.payload.size()) + "]";
+}
+
+std::string Summary(const Packet& packet, const std::string& answer)
+{
+    char line[512];
+    std::snprintf(line, sizeof line, "seq %3u  %-40s %d report%s -> %s", packet.sequence, Describe(packet).c_str(),
+                  packet.reports, packet.reports == 1 ? " " : "s", answer.c_str());
+    return line;
+}
+
+std::optional<AckMode> ParseAckMode(const std::string& word)
+{
+    if (word == "ok") {
+        return AckMode::Ok;
+    }
+    if (word == "error") {
+        return AckMode::ErrorFlag;
+    }
+    if (word == "silent") {
+        return AckMode::Silent;
+    }
+    return std::nullopt;
+}
+
+std::optional<StatusReply> ParseStatusReply(const std::string& word)
+{
+    static constexpr std::pair<const char*, StatusReply> kWords[] = {
+        {"normal", StatusReply::Normal}, {"silent", StatusReply::Silent}, {"empty", StatusReply::Empty},
+        {"error", StatusReply::ErrorFlag}, {"short", StatusReply::Short},
+    };
+    for (const auto& [name, reply] : kWords) {
+        if (word == name) {
+            return reply;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> ParseStatusSeries(const std::string& text)
+{
+    std::vector<std::uint8_t> series;
+    std::size_t at = 0;
+    do {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        const std::string item = text.substr(at, comma - at);
+        if (item.empty() || item.size() > 2 ||
+            !std::all_of(item.begin(), item.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+            return std::nullopt;
+        }
+        series.push_back(static_cast<std::uint8_t>(std::stoul(item, nullptr, 16)));
+        at = comma + 1;
+    } while (at <= text.size());
+    return series;
+}
+
+}  // namespace sim
