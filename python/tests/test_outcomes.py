@@ -12,7 +12,8 @@ from conftest import EXAMPLES, held, lumoractl, start_python
 SEQUENCE = str(EXAMPLES / "returning-image.toml")
 
 
-# id: simulator settings, the call (None: connect), lumoractl's arguments, the exception (None: a warning)
+# id: simulator settings, the call on a Rig (or the serial for connect), lumoractl's arguments,
+# the exception (None: a warning)
 CASES = {
     "no module": ({"MODULES": 0}, None, ["connect"], lumora.NoModule),
     "no such serial": ({}, "NOPE", ["--serial", "NOPE", "connect"], lumora.NoModule),

@@ -69,7 +69,7 @@ def test_the_listing_of_a_sequence_is_what_goes_out(runs):
 def test_one_rig_many_calls(sim):
     with lumora.connect() as rig:
         outcomes = [rig.pause().text, rig.leds(1, 2, 3).text, rig.stop().text]
-    expected, expected_packets = [], []
+    expected = []
     for args in (["pause"], ["leds", "1", "2", "3"], ["stop"]):
         tool = lumoractl(*args, trace=sim.trace.with_suffix(".ctl"))
         expected.append(tool.stdout.strip())
