@@ -13,14 +13,20 @@
 //   LUMORA_SIM_TRACE=FILE       ... or append it to FILE
 //   LUMORA_SIM_READ_DELAY_MS=N  every read takes N ms
 //   LUMORA_SIM_REAL_TIMEOUTS=1  a read with no reply waits its whole time-out
+//   LUMORA_SIM_ZERO_COST=1      writes succeed at once, reads give a fixed reply (benchmarks)
 //   LUMORA_SIM_DIR=DIR          the modules' device nodes, shared between processes
 //   LUMORA_SIM_TRANSCRIPT=FILE  append one line per report in each direction
 //
 // A value that is not one of the words above is named on stderr and the
 // default is kept.
+//
+// A program that has the simulator preloaded (a Python test, through ctypes)
+// can call lumora_sim_configure() to read the variables again and start
+// afresh; LUMORA_SIM_DIR counts only at load.
 #include "sim/sim_controller.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,9 +66,21 @@ T EnvSetting(const char* name, std::optional<T> (*parse)(const std::string&), T 
     return fallback;
 }
 
-__attribute__((constructor)) void ConfigureFromEnvironment()
+// The files LUMORA_SIM_TRACE and LUMORA_SIM_TRANSCRIPT named, when they did.
+std::FILE* traceFile = nullptr;
+int transcriptFd = -1;
+
+void ConfigureFromEnvironment()
 {
     sim::Reset();
+    if (traceFile != nullptr) {
+        std::fclose(traceFile);
+        traceFile = nullptr;
+    }
+    if (transcriptFd >= 0) {
+        ::close(transcriptFd);
+        transcriptFd = -1;
+    }
 
     std::vector<sim::Module> modules;
     const int count = EnvInt("LUMORA_SIM_MODULES", 1);
@@ -85,22 +103,28 @@ __attribute__((constructor)) void ConfigureFromEnvironment()
     sim::FailReadAt(EnvInt("LUMORA_SIM_FAIL_READ", 0));
     sim::SetReadDelay(std::chrono::milliseconds(EnvInt("LUMORA_SIM_READ_DELAY_MS", 0)));
     sim::SetRealTimeouts(Is(Env("LUMORA_SIM_REAL_TIMEOUTS"), "1"));
+    sim::SetZeroCost(Is(Env("LUMORA_SIM_ZERO_COST"), "1"));
+    // Both files are kept open until the next configuration; the process's
+    // exit closes them.
     if (const char* trace = Env("LUMORA_SIM_TRACE"); Is(trace, "1")) {
         sim::SetTrace(stderr);
     } else if (trace != nullptr) {
-        // Kept open for the life of the process; the process's exit closes it.
-        if (std::FILE* file = std::fopen(trace, "ae")) {
-            sim::SetTrace(file);
-        }
+        traceFile = std::fopen(trace, "ae");
+        sim::SetTrace(traceFile);
     }
     if (const char* transcript = Env("LUMORA_SIM_TRANSCRIPT")) {
-        // Kept open for the life of the process; closed by its exit.
-        const int fd = ::open(transcript, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (fd < 0) {
+        transcriptFd = ::open(transcript, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (transcriptFd < 0) {
             std::fprintf(stderr, "sim: cannot write the transcript %s\n", transcript);
         }
-        sim::SetTranscript(fd);
+        sim::SetTranscript(transcriptFd);
     }
 }
 
+__attribute__((constructor)) void ConfigureAtLoad() { ConfigureFromEnvironment(); }
+
 }  // namespace
+
+// Reads the LUMORA_SIM_* variables again, as at load: the simulator starts
+// afresh (sim::Reset), so no module may be open.
+extern "C" __attribute__((visibility("default"))) void lumora_sim_configure() { ConfigureFromEnvironment(); }

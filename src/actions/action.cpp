@@ -76,6 +76,24 @@ std::string ArgumentProblem(const Action& action)
     return problem;
 }
 
+SequenceRequest ReadSequenceAction(const std::string& path)
+{
+    SequenceFile file = ReadSequenceFile(path);
+    SequenceRequest request;
+    for (const SequenceError& error : file.errors) {
+        SequenceError shown = error;
+        shown.file = Printable(error.file, kQuotedArgumentLimit);
+        request.errorLines.push_back(FormatSequenceError(shown));
+    }
+    request.errors = std::move(file.errors);
+    if (file.sequence) {
+        request.action.kind = ActionKind::Sequence;
+        request.action.sequence = std::make_shared<const Sequence>(std::move(*file.sequence));
+        request.action.sequenceName = path == "-" ? std::string(kStandardInputName) : path;
+    }
+    return request;
+}
+
 void RunAction(const Action& action)
 {
     ClearLinkCounters();

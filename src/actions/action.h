@@ -4,10 +4,13 @@
 // of the operation live here once.
 #pragma once
 
+#include "patterns/sequence_file.h"
+
 #include <array>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumora {
 
@@ -70,6 +73,19 @@ std::string RangeOrderProblem();
 // problem, in the words of NumberProblem and RangeOrderProblem. An action
 // with a problem must not run: nothing of it would be sent.
 std::string ArgumentProblem(const Action& action);
+
+// A Sequence action from a sequence file, read and checked whole; nothing
+// is sent.
+struct SequenceRequest {
+    Action action;                        // kind Sequence, its sequence and name set, when errors is empty
+    std::vector<SequenceError> errors;    // as ReadSequenceFile found them
+    std::vector<std::string> errorLines;  // each error as a script's author is shown it:
+                                          // FormatSequenceError, the file name made printable
+};
+
+// Reads the sequence file at path ("-" reads standard input, named
+// "<stdin>"). Returns the action, or the file's errors.
+SequenceRequest ReadSequenceAction(const std::string& path);
 
 // Clears what the link and the look-up-table check have seen, then runs the
 // action's operation to its end. The module must be open already unless the

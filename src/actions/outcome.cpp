@@ -170,6 +170,12 @@ std::string ActionLabel(const Action& action)
     return "";
 }
 
+Outcome NoModuleOpen(Audience audience)
+{
+    return Failure(Problem::NotConnected, audience == Audience::Dialog ? "Not connected; press ConnectUSB first."
+                                                                       : "No module is open; connect first.");
+}
+
 Outcome ConcludeAction(const Action& action, Audience audience)
 {
     const LinkCounters& seen = linkCounters;
@@ -196,8 +202,7 @@ Outcome ConcludeAction(const Action& action, Audience audience)
         if (OpensModule(action.kind)) {
             return OpenFailure(audience);
         }
-        return Failure(Problem::NotConnected, audience == Audience::Dialog ? "Not connected; press ConnectUSB first."
-                                                                           : "No module is open; connect first.");
+        return NoModuleOpen(audience);
     }
 
     const std::string label = ActionLabel(action);

@@ -51,6 +51,10 @@ struct Outcome {
 // The action as the operator knows it: "Project Full Fringes at 10 Hz".
 std::string ActionLabel(const Action& action);
 
+// The failure of an action that needs an open module when none is open
+// (Problem::NotConnected).
+Outcome NoModuleOpen(Audience audience);
+
 // The outcome of the action that just ran (RunAction), from what the link
 // saw meanwhile. Calls the HID library to diagnose a failed open, so it runs
 // on the thread that ran the action, before any other HID call.

@@ -8,7 +8,6 @@
 #include "connection/diagnosis.h"
 #include "lumora_udev_rule.h"
 #include "lumora_version.h"
-#include "patterns/sequence_file.h"
 #include "patterns/sequence_listing.h"
 
 #include <cctype>
@@ -279,16 +278,15 @@ int List(std::ostream& out)
 // each on its own line, file:line:column first, and nothing is sent.
 bool ReadSequence(const std::string& path, Action& action, std::ostream& err)
 {
-    SequenceFile file = ReadSequenceFile(path);
-    for (SequenceError error : file.errors) {
-        error.file = Printable(error.file, kQuotedArgumentLimit);
-        err << "lumoractl: " << FormatSequenceError(error) << "\n";
+    SequenceRequest request = ReadSequenceAction(path);
+    for (const std::string& line : request.errorLines) {
+        err << "lumoractl: " << line << "\n";
     }
-    if (!file.sequence) {
+    if (!request.errors.empty()) {
         return false;
     }
-    action.sequence = std::make_shared<const Sequence>(std::move(*file.sequence));
-    action.sequenceName = path == "-" ? std::string(kStandardInputName) : path;
+    action.sequence = std::move(request.action.sequence);
+    action.sequenceName = std::move(request.action.sequenceName);
     return true;
 }
 
