@@ -177,6 +177,14 @@ INSTANTIATE_TEST_SUITE_P(
                     Problem::TableCheckFailed,
                     "Project Cross: the controller stayed busy checking the tables for 20 ms; "
                     "the sequence was started anyway."},
+        OutcomeCase{"SilentModuleDuringAPreset", kCross, Dialog, true,
+                    [] {
+                        sim::SetAckMode(sim::AckMode::Silent);
+                        sim::SetStatusReply(sim::StatusReply::Silent);
+                    },
+                    Severity::Failure, Problem::TableCheckFailed,
+                    "Project Cross: the controller gave no valid answer to the table check; the sequence was started "
+                    "anyway; 15 commands were not acknowledged within 2000 ms."},
         OutcomeCase{"LedsSent", kLeds, Script, true, [] {}, Severity::Ok, Problem::None, "LED currents 1, 2, 3: sent."},
         OutcomeCase{"SequenceAccepted", SequenceAction(false), Dialog, true, [] {}, Severity::Ok, Problem::None,
                     "Sequence fringes-8bit.toml: sent; the controller accepted the tables."},

@@ -212,24 +212,34 @@ Outcome ConcludeAction(const Action& action, Audience audience)
     if (sequence && !LastSequenceRun().sent) {
         return Failure(Problem::SequenceFile, label + ": it does not fit the controller's tables; nothing was sent.");
     }
+    // Commands the controller let pass without an acknowledgement are told
+    // after whatever else the action says: a silent module is no success.
+    const unsigned unacknowledged = seen.missingAcks;
+    const auto addUnacknowledged = [unacknowledged](Outcome& outcome) {
+        if (unacknowledged > 0) {
+            outcome.warnings.push_back(Count(unacknowledged, "command") + (unacknowledged == 1 ? " was" : " were") +
+                                       " not acknowledged within " + std::to_string(kReadTimeoutMs) + " ms");
+            outcome.text += "; " + outcome.warnings.back();
+        }
+        outcome.text += ".";
+    };
     if (const std::string problem = TableCheckProblem(); !problem.empty()) {
         const bool started = !sequence || LastSequenceRun().started;
-        return Failure(Problem::TableCheckFailed, label + ": " + problem +
-                                                      (started ? "; the sequence was started anyway."
-                                                               : "; the sequence was not started."));
+        Outcome outcome = Failure(Problem::TableCheckFailed,
+                                  label + ": " + problem +
+                                      (started ? "; the sequence was started anyway" : "; the sequence was not started"));
+        addUnacknowledged(outcome);
+        return outcome;
     }
     Outcome outcome;
     outcome.text = label + ": sent";
     if (ChecksTables(action.kind)) {
         outcome.text += "; the controller accepted the tables";
     }
-    if (seen.missingAcks > 0) {
+    if (unacknowledged > 0) {
         outcome.severity = Severity::Warning;
-        outcome.warnings.push_back(Count(seen.missingAcks, "command") + (seen.missingAcks == 1 ? " was" : " were") +
-                                   " not acknowledged within " + std::to_string(kReadTimeoutMs) + " ms");
-        outcome.text += "; " + outcome.warnings.back();
     }
-    outcome.text += ".";
+    addUnacknowledged(outcome);
     return outcome;
 }
 
