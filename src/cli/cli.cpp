@@ -383,6 +383,15 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
             }
             continue;
         }
+        // A command's own option written before the command is known, just
+        // misplaced: say where it goes.
+        if (option == "-f" || option == "--frequency" || option.starts_with("--frequency=")) {
+            return UsageError(err, Quoted(option) + " goes after the command, as in 'lumoractl fringes -f 20'");
+        }
+        if (option == kCheck || option == kStartAnyway) {
+            return UsageError(err, Quoted(option) + " goes after the command, as in 'lumoractl sequence " + option +
+                                       " FILE'");
+        }
         return UsageError(err, "unknown option " + Quoted(option));
     }
     if (alone == "--version") {
