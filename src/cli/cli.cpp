@@ -143,6 +143,11 @@ bool LooksLikeOption(const std::string& arg)
 
 // A whole decimal number within the rule's range, and nothing else: no
 // blanks, no sign, no base prefix.
+bool IsFrequencyOption(const std::string& arg)
+{
+    return arg == "-f" || arg == "--frequency" || arg.starts_with("--frequency=");
+}
+
 bool ParseNumber(const std::string& text, const NumberRule& rule, int& value, std::string& problem)
 {
     const char* end = text.data() + text.size();
@@ -179,8 +184,7 @@ bool ParseArguments(const Command& command, const Args& args, Action& action, Gi
             continue;
         }
         if (!optionsEnded && LooksLikeOption(arg)) {
-            const bool isFrequency = arg == "-f" || arg == "--frequency" || arg.starts_with("--frequency=");
-            if (!command.takesFrequency || !isFrequency) {
+            if (!command.takesFrequency || !IsFrequencyOption(arg)) {
                 problem = name + " has no option " + Quoted(arg);
                 return false;
             }
@@ -385,7 +389,7 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
         }
         // A command's own option written before the command is known, just
         // misplaced: say where it goes.
-        if (option == "-f" || option == "--frequency" || option.starts_with("--frequency=")) {
+        if (IsFrequencyOption(option)) {
             return UsageError(err, Quoted(option) + " goes after the command, as in 'lumoractl fringes -f 20'");
         }
         if (option == kCheck || option == kStartAnyway) {
