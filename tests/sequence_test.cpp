@@ -469,8 +469,9 @@ TEST_F(SequenceRun, TheExactPacketsOfASmallSequence)
     Connect();
     const std::uint8_t first = sequenceNumber;
     const SequenceOutcome outcome = RunSequence(sequence, false);
-    EXPECT_TRUE(outcome.sent && outcome.checked && outcome.started);
-    EXPECT_EQ(outcome.verdict, 0);
+    EXPECT_TRUE(outcome.sent && outcome.started);
+    EXPECT_EQ(lastLutValidation.result, 0);
+    EXPECT_EQ(lastLutValidation.status, 0);
     EXPECT_THAT(Sent(), ElementsAreArray(Concat(kSmallUpToTheCheck, kSmallTail)));
     std::uint8_t expected = first;
     for (const sim::Packet& packet : sim::Packets()) {
@@ -498,8 +499,8 @@ TEST_F(SequenceRun, AVerdictOtherThanZeroStartsNothingUnlessStartedAnyway)
     Connect();
     sim::SetStatusSeries({0x80, 0x05});
     SequenceOutcome outcome = RunSequence(sequence, false);
-    EXPECT_TRUE(outcome.checked);
-    EXPECT_EQ(outcome.verdict, 5);
+    EXPECT_EQ(lastLutValidation.result, 0);
+    EXPECT_EQ(lastLutValidation.status, 5);
     EXPECT_FALSE(outcome.started);
     std::vector<std::string> polled = kSmallUpToTheCheck;
     polled.push_back("read CmdValidate []");  // busy once
@@ -509,7 +510,7 @@ TEST_F(SequenceRun, AVerdictOtherThanZeroStartsNothingUnlessStartedAnyway)
     sim::ClearRecords();
     sim::SetStatusSeries({0x05});
     outcome = RunSequence(sequence, true);
-    EXPECT_EQ(outcome.verdict, 5);
+    EXPECT_EQ(lastLutValidation.status, 5);
     EXPECT_TRUE(outcome.started);
     EXPECT_THAT(Sent(), ElementsAreArray(Concat(kSmallUpToTheCheck, kSmallTail)));
 }
@@ -520,14 +521,16 @@ TEST_F(SequenceRun, ACheckWithoutAnswerOrThatNeverEndsStartsNothing)
     Connect();
     sim::SetStatusReply(sim::StatusReply::Silent);
     SequenceOutcome outcome = RunSequence(sequence, false);
-    EXPECT_FALSE(outcome.checked || outcome.gaveUp || outcome.started);
+    EXPECT_FALSE(outcome.started || lastLutValidation.gaveUp);
+    EXPECT_EQ(lastLutValidation.result, -1);
     EXPECT_EQ(Sent().back(), "read CmdValidate []");
 
     sim::SetStatusReply(sim::StatusReply::Normal);
     sim::SetStatusSeries({0x80});
     outcome = RunSequence(sequence, false);
-    EXPECT_FALSE(outcome.checked || outcome.started);
-    EXPECT_TRUE(outcome.gaveUp);
+    EXPECT_FALSE(outcome.started);
+    EXPECT_EQ(lastLutValidation.result, -1);
+    EXPECT_TRUE(lastLutValidation.gaveUp);
     EXPECT_TRUE(pauses.empty());
 }
 

@@ -79,9 +79,9 @@ void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std:
     }
 }
 
-RunResult RunCommands(const CommandRun& run, bool startAnyway)
+bool RunCommands(const CommandRun& run, bool startAnyway)
 {
-    RunResult result = {false, 0, false, true};
+    bool accepted = false;
     for (int i = 0; i < run.count; ++i) {
         const RunStep& step = run.steps[i];
         switch (step.kind) {
@@ -107,15 +107,12 @@ RunResult RunCommands(const CommandRun& run, bool startAnyway)
             break;
         case StepKind::ValidateLuts: {
             int status = 0;
-            result.checked = WaitLutValid(status) == 0;
-            result.verdict = result.checked ? status : 0;
-            result.gaveUp = lastLutValidation.gaveUp;
+            accepted = WaitLutValid(status) == 0 && status == 0;
             break;
         }
         case StepKind::StartGate:
-            if (!startAnyway && !(result.checked && result.verdict == 0)) {
-                result.started = false;
-                return result;
+            if (!startAnyway && !accepted) {
+                return false;
             }
             break;
         case StepKind::Pause:
@@ -123,7 +120,7 @@ RunResult RunCommands(const CommandRun& run, bool startAnyway)
             break;
         }
     }
-    return result;
+    return true;
 }
 
 std::vector<RunListingLine> ListCommands(const CommandRun& run)

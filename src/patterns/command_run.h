@@ -62,19 +62,12 @@ struct CommandRun {
 // starts.
 void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
-// What a run saw.
-struct RunResult {
-    bool checked;  // WaitLutValid returned the controller's verdict
-    int verdict;   // that status byte when checked; 0 = the tables were accepted
-    bool gaveUp;   // not checked: the controller stayed busy past the poll bound
-    bool started;  // the steps behind the start gate went out (true for a run without a gate)
-};
-
 // Sends every step in order whatever the results of the steps before it, as
 // the presets do, except that the steps behind the start gate go out only
-// when the check returned status 0 or startAnyway is set. Returns what the
-// run saw.
-RunResult RunCommands(const CommandRun& run, bool startAnyway);
+// when the check returned status 0 or startAnyway is set. Returns whether
+// they went out (true for a run without a gate); what the check said stays
+// in lastLutValidation.
+bool RunCommands(const CommandRun& run, bool startAnyway);
 
 // One packet of a listed run, with where it stands.
 struct RunListingLine {

@@ -115,10 +115,9 @@ SequenceOutcome RunSequence(const Sequence& sequence, bool startAnyway)
 {
     LutTables tables;
     if (!DeriveTables(sequence, tables)) {
-        return {false, false, 0, false, false};
+        return {false, false};
     }
-    const RunResult result = RunCommands(PlanSequence(sequence, tables), startAnyway);
-    return {true, result.checked, result.verdict, result.gaveUp, result.started};
+    return {true, RunCommands(PlanSequence(sequence, tables), startAnyway)};
 }
 
 }  // namespace lumora

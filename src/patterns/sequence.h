@@ -111,16 +111,13 @@ CommandRun PlanSequence(const Sequence& sequence, const LutTables& tables);
 // What sending a sequence came to.
 struct SequenceOutcome {
     bool sent;     // false: the sequence does not fit the tables (see DeriveTables); nothing was sent
-    bool checked;  // the controller gave its verdict on the tables
-    int verdict;   // the status byte when checked; 0 = accepted
-    bool gaveUp;   // not checked: the controller stayed busy past the poll bound
     bool started;  // the start tail went out
 };
 
 // Sends a sequence that ReadSequenceFile accepted: its command run, with the
 // start tail only when the controller accepted the tables (status 0) or
 // startAnyway is set. Allocates nothing. Returns what happened; the link
-// counters say which commands failed.
+// counters say which commands failed, lastLutValidation what the check said.
 SequenceOutcome RunSequence(const Sequence& sequence, bool startAnyway);
 
 }  // namespace lumora
