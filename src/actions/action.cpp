@@ -76,20 +76,22 @@ std::string ArgumentProblem(const Action& action)
     return problem;
 }
 
-SequenceRequest ReadSequenceAction(const std::string& path)
+SequenceRequest ReadSequenceAction(const std::string& path, std::string_view shownAs)
 {
     SequenceFile file = ReadSequenceFile(path);
     SequenceRequest request;
     for (const SequenceError& error : file.errors) {
         SequenceError shown = error;
-        shown.file = Printable(error.file, kQuotedArgumentLimit);
+        shown.file = Printable(shownAs.empty() ? error.file : shownAs, kQuotedArgumentLimit);
         request.errorLines.push_back(FormatSequenceError(shown));
     }
     request.errors = std::move(file.errors);
     if (file.sequence) {
         request.action.kind = ActionKind::Sequence;
         request.action.sequence = std::make_shared<const Sequence>(std::move(*file.sequence));
-        request.action.sequenceName = path == "-" ? std::string(kStandardInputName) : path;
+        request.action.sequenceName = !shownAs.empty() ? std::string(shownAs)
+                                      : path == "-"    ? std::string(kStandardInputName)
+                                                       : path;
     }
     return request;
 }

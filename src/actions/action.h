@@ -84,8 +84,9 @@ struct SequenceRequest {
 };
 
 // Reads the sequence file at path ("-" reads standard input, named
-// "<stdin>"). Returns the action, or the file's errors.
-SequenceRequest ReadSequenceAction(const std::string& path);
+// "<stdin>"). The action and the error lines name the file as shownAs, when
+// given, else as path. Returns the action, or the file's errors.
+SequenceRequest ReadSequenceAction(const std::string& path, std::string_view shownAs = {});
 
 // Clears what the link and the look-up-table check have seen, then runs the
 // action's operation to its end. The module must be open already unless the

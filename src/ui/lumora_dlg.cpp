@@ -4,7 +4,6 @@
 #include "connection/connection.h"
 #include "link/link.h"
 #include "patterns/presets.h"
-#include "patterns/sequence_file.h"
 #include "ui/about_dlg.h"
 #include "ui/resources.h"
 
@@ -352,20 +351,17 @@ void CLumoraDlg::OnProjectSequenceFile()
     if (path.isEmpty()) {
         return;
     }
-    SequenceFile file = ReadSequenceFile(QFile::encodeName(path).toStdString());
-    if (!file.sequence) {
+    const SequenceRequest request =
+        ReadSequenceAction(QFile::encodeName(path).toStdString(), QFileInfo(path).fileName().toStdString());
+    if (!request.errors.empty()) {
         QStringList lines;
-        for (SequenceError error : file.errors) {
-            error.file = QFileInfo(path).fileName().toStdString();
-            lines << QString::fromStdString(FormatSequenceError(error));
+        for (const std::string& line : request.errorLines) {
+            lines << QString::fromStdString(line);
         }
         hooks.prompt(this, QStringLiteral("The sequence file has errors; nothing was sent.\n\n") + lines.join('\n'));
         return;
     }
-    StartAction({.kind = ActionKind::Sequence,
-                 .sequence = std::make_shared<const Sequence>(std::move(*file.sequence)),
-                 .sequenceName = QFileInfo(path).fileName().toStdString()},
-                IDC_STATIC);
+    StartAction(request.action, IDC_STATIC);
 }
 
 void CLumoraDlg::OnHelp()
