@@ -19,9 +19,6 @@ namespace {
 // The rule's place when the package installed it, and where an administrator
 // puts it by hand.
 constexpr const char* kRulePaths[] = {"/usr/lib/udev/rules.d/70-lumora.rules", "/etc/udev/rules.d/70-lumora.rules"};
-constexpr const char* kInstallRule =
-    "  lumoractl udev-rule | sudo tee /etc/udev/rules.d/70-lumora.rules >/dev/null && "
-    "sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=hidraw";
 
 std::string Count(unsigned n, const char* thing) { return std::to_string(n) + " " + thing + (n == 1 ? "" : "s"); }
 
@@ -62,10 +59,10 @@ std::vector<std::string> AccessAdvice()
         advice.push_back("The udev rule is installed: the user at the seat gets access once the module is re-plugged.");
     } else {
         advice.push_back("For the user at the seat, install the udev rule, then re-plug the module:");
-        advice.push_back(kInstallRule);
+        advice.push_back(std::string("  ") + kInstallRuleCommand);
     }
     advice.push_back("For scripts over SSH or from cron, the rule opens the module to the plugdev group:");
-    advice.push_back("  sudo usermod -aG plugdev \"$USER\"   (then log in again)");
+    advice.push_back(std::string("  ") + kJoinPlugdevCommand + "   (then log in again)");
     return advice;
 }
 

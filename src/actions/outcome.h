@@ -48,6 +48,14 @@ struct Outcome {
     std::vector<std::string> advice;    // what to do about it, for scripts
 };
 
+// The commands that give this user the module, as the advice after a refused
+// open and the dialog's help show them: the udev rule for the user at the
+// seat, and the plugdev group for scripts run over SSH or from cron.
+inline constexpr const char* kInstallRuleCommand =
+    "lumoractl udev-rule | sudo tee /etc/udev/rules.d/70-lumora.rules >/dev/null && "
+    "sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=hidraw";
+inline constexpr const char* kJoinPlugdevCommand = "sudo usermod -aG plugdev \"$USER\"";
+
 // The action as the operator knows it: "Project Full Fringes at 10 Hz".
 std::string ActionLabel(const Action& action);
 

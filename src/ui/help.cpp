@@ -1,5 +1,6 @@
 #include "ui/help.h"
 
+#include "actions/outcome.h"
 #include "patterns/presets.h"
 
 #include <QMessageBox>
@@ -20,9 +21,8 @@ QString OperatorHelpText()
                "Linux gives a USB device to its owner only. The udev rule of Lumora gives the module to the user "
                "logged in at the seat, and to the members of the plugdev group (for scripts run over SSH or "
                "from cron). The Lumora package installs the rule; without it, an administrator runs\n"
-               "    lumoractl udev-rule | sudo tee /etc/udev/rules.d/70-lumora.rules\n"
-               "    sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=hidraw\n"
-               "and re-plugs the module. To join the group: sudo usermod -aG plugdev USER, then log in again.\n"
+               "    %5\n"
+               "and re-plugs the module. To join the group: %6, then log in again.\n"
                "\n"
                "The status line\n"
                "Beneath the buttons, one line tells what each action did: sent and accepted, a warning, or what "
@@ -54,7 +54,9 @@ QString OperatorHelpText()
         .arg(kMinFrequency)
         .arg(kMaxFrequency)
         .arg(kMinPicture)
-        .arg(kMaxPicture);
+        .arg(kMaxPicture)
+        .arg(QString::fromUtf8(kInstallRuleCommand))
+        .arg(QString::fromUtf8(kJoinPlugdevCommand));
 }
 
 void ShowOperatorHelp(QWidget* parent)
