@@ -111,14 +111,25 @@ Outcome Returned(Outcome outcome, const Action& action)
     Raise(ExceptionFor(outcome.problem), outcome.text, py::arg("advice") = outcome.advice);
 }
 
-[[noreturn]] void RaiseFileErrors(const SequenceRequest& request)
+// Reads and checks a sequence file (a str, bytes or os.PathLike) without the
+// GIL. Returns its action, or raises SequenceFileError with every error.
+SequenceRequest ReadSequence(const py::object& path)
 {
+    const std::string file = EncodeFileName(path);
+    SequenceRequest request;
+    {
+        const py::gil_scoped_release released;
+        request = ReadSequenceAction(file);
+    }
+    if (request.errors.empty()) {
+        return request;
+    }
     std::string text;
     for (const std::string& line : request.errorLines) {
         text += (text.empty() ? "" : "\n") + line;
     }
-    const std::string file = request.errors.empty() ? std::string() : request.errors.front().file;
-    Raise("SequenceFileError", text, py::arg("file") = FileName(file), py::arg("errors") = request.errors);
+    Raise("SequenceFileError", text, py::arg("file") = FileName(request.errors.front().file),
+          py::arg("errors") = request.errors);
 }
 
 // A number argument as the core's rules see it. A Python int, or an object
@@ -225,15 +236,7 @@ public:
 
     Outcome Sequence(const py::object& path, bool startAnyway)
     {
-        const std::string file = EncodeFileName(path);
-        SequenceRequest request;
-        {
-            const py::gil_scoped_release released;
-            request = ReadSequenceAction(file);
-        }
-        if (!request.errors.empty()) {
-            RaiseFileErrors(request);
-        }
+        SequenceRequest request = ReadSequence(path);
         request.action.startAnyway = startAnyway;
         return Run(request.action);
     }
@@ -311,20 +314,9 @@ std::vector<ModuleEntry> List()
 
 SequenceListing Check(const py::object& path)
 {
-    const std::string file = EncodeFileName(path);
-    SequenceRequest request;
-    SequenceListing listing;
-    {
-        const py::gil_scoped_release released;
-        request = ReadSequenceAction(file);
-        if (request.errors.empty()) {
-            listing = ListSequence(*request.action.sequence);
-        }
-    }
-    if (!request.errors.empty()) {
-        RaiseFileErrors(request);
-    }
-    return listing;
+    const SequenceRequest request = ReadSequence(path);
+    const py::gil_scoped_release released;
+    return ListSequence(*request.action.sequence);
 }
 
 py::bytes Bytes(const std::vector<std::uint8_t>& bytes)
