@@ -190,28 +190,18 @@ void ControllerModel::Write(const ModuleEnd& end, const char* direction, const s
     }
 }
 
-std::string Hex(const std::uint8_t* bytes, std::size_t count)
-{
-    std::string text;
-    char digits[4];
-    for (std::size_t i = 0; i < count; ++i) {
-        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += digits;
-    }
-    return text;
-}
+std::string Hex(const std::uint8_t* bytes, std::size_t count) { return lumora::HexBytes(bytes, count); }
 
 std::string Describe(const Packet& packet)
 {
-    std::string text = (packet.flags & kFlagReadRequest) != 0 ? "read " : "";
-    if (const char* name = lumora::CommandName(packet.commandWord)) {
-        text += name;
-    } else {
-        char word[8];
+    char word[8];
+    const char* name = lumora::CommandName(packet.commandWord);
+    if (name == nullptr) {
         std::snprintf(word, sizeof word, "0x%04X", packet.commandWord);
-        text += word;
+        name = word;
     }
-    return text + " [" + Hex(packet.payload.data(), packet.payload.size()) + "]";
+    return lumora::DescribePacket((packet.flags & kFlagReadRequest) != 0, name, packet.payload.data(),
+                                  packet.payload.size());
 }
 
 std::string Summary(const Packet& packet, const std::string& answer)

@@ -33,12 +33,7 @@ std::string Hex(const unsigned char* data, std::size_t count, std::size_t shown)
     if (!zeroTail) {
         shown = count;
     }
-    std::string text;
-    char digits[4];
-    for (std::size_t i = 0; i < shown; ++i) {
-        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", data[i]);
-        text += digits;
-    }
+    std::string text = HexBytes(data, shown);
     if (shown < count) {
         text += " +" + std::to_string(count - shown) + " zero bytes";
     }

@@ -1,7 +1,6 @@
 #include "link/commands.h"
 
 #include <cassert>
-#include <cstdio>
 #include <cstring>
 
 namespace lumora {
@@ -71,19 +70,6 @@ int SetExposureTiming(std::int32_t exposureMicroseconds, std::int32_t periodMicr
 {
     return SendFixedCommand(CmdExposurePeriod, ExposureTimingPayload(static_cast<std::uint32_t>(exposureMicroseconds),
                                                                      static_cast<std::uint32_t>(periodMicroseconds)));
-}
-
-std::string DescribePacket(const ListedPacket& packet)
-{
-    std::string text = packet.readRequest ? "read " : "";
-    text += CommandNames[packet.command];
-    text += " [";
-    char digits[4];
-    for (std::size_t i = 0; i < packet.payload.size(); ++i) {
-        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", packet.payload[i]);
-        text += digits;
-    }
-    return text + "]";
 }
 
 int PauseSequence() { return SendByteCommand(CmdPatternStartStop, kSequencePause); }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumora {
@@ -88,9 +89,36 @@ struct ListedPacket {
     std::vector<std::uint8_t> payload;
 };
 
+// Bytes in hex, upper case, one space apart: "1A 41 00".
+inline std::string HexBytes(const std::uint8_t* bytes, std::size_t count)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(count * 3);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            text += ' ';
+        }
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0xF];
+    }
+    return text;
+}
+
 // "CmdLedEnable [08]", "read CmdValidate []": the command's name and its
-// payload in hex, as the controller receives it.
-std::string DescribePacket(const ListedPacket& packet);
+// payload in hex, as the controller receives it. Inline, so that the
+// simulated controller words the packets it receives the same way.
+inline std::string DescribePacket(bool readRequest, std::string_view command, const std::uint8_t* payload,
+                                  std::size_t count)
+{
+    return (readRequest ? "read " : "") + std::string(command) + " [" + HexBytes(payload, count) + "]";
+}
+
+inline std::string DescribePacket(const ListedPacket& packet)
+{
+    return DescribePacket(packet.readRequest, CommandNames[packet.command], packet.payload.data(),
+                          packet.payload.size());
+}
 
 // Values the command operations and the command runs send.
 inline constexpr std::uint8_t kLedCurrent = 120;
