@@ -141,13 +141,16 @@ bool LooksLikeOption(const std::string& arg)
     return arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]));
 }
 
-// A whole decimal number within the rule's range, and nothing else: no
-// blanks, no sign, no base prefix.
+constexpr std::string_view kFrequencyWithValue = "--frequency=";
+
+// -f HZ, --frequency HZ or --frequency=HZ.
 bool IsFrequencyOption(const std::string& arg)
 {
-    return arg == "-f" || arg == "--frequency" || arg.starts_with("--frequency=");
+    return arg == "-f" || arg == "--frequency" || arg.starts_with(kFrequencyWithValue);
 }
 
+// A whole decimal number within the rule's range, and nothing else: no
+// blanks, no sign, no base prefix.
 bool ParseNumber(const std::string& text, const NumberRule& rule, int& value, std::string& problem)
 {
     const char* end = text.data() + text.size();
@@ -194,8 +197,8 @@ bool ParseArguments(const Command& command, const Args& args, Action& action, Gi
             }
             frequencyGiven = true;
             std::string value;
-            if (arg.starts_with("--frequency=")) {
-                value = arg.substr(std::strlen("--frequency="));
+            if (arg.starts_with(kFrequencyWithValue)) {
+                value = arg.substr(kFrequencyWithValue.size());
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
