@@ -18,6 +18,8 @@
 #define TOML_UNREACHABLE __builtin_unreachable()
 #include <toml++/toml.h>
 
+#include "actions/printable.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
@@ -45,38 +47,21 @@ constexpr std::int64_t kMinFrequencyHz = 1;
 constexpr std::int64_t kMaxFrequencyHz = 120;
 constexpr std::int64_t kMicrosecondsPerSecond = 1000000;
 constexpr std::int64_t kMaxByte = 255;
-constexpr std::size_t kShownTextBytes = 40;  // of a string value quoted in a message
 
 std::string Number(std::int64_t value) { return std::to_string(value); }
 
-// A text for a message: quoted, control characters escaped, long text cut
-// (never inside a UTF-8 sequence).
+// A text for a message: made printable as every text from outside is (long
+// text cut), between double quotes, a quote inside escaped.
 std::string Quote(std::string_view text)
 {
-    bool cut = false;
-    if (text.size() > kShownTextBytes) {
-        std::size_t end = kShownTextBytes;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-            --end;
-        }
-        text = text.substr(0, end);
-        cut = true;
-    }
     std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    for (const char c : Printable(text, kQuotedArgumentLimit)) {
+        if (c == '"') {
             quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            quoted += escape;
-        } else {
-            quoted += c;
         }
+        quoted += c;
     }
-    return quoted + (cut ? "...\"" : "\"");
+    return quoted + "\"";
 }
 
 // A key as a message shows it: bare when it is a bare TOML key, else quoted.
