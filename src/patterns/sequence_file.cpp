@@ -19,6 +19,7 @@
 #include <toml++/toml.h>
 
 #include "actions/printable.h"
+#include "patterns/presets.h"  // the frequencies the controller runs at, 1 to 120 Hz
 
 #include <algorithm>
 #include <cerrno>
@@ -43,8 +44,6 @@ constexpr std::string_view kTriggerOut2Keys[] = {"invert", "rising_delay"};
 constexpr std::string_view kPatternKeys[] = {"image", "pattern", "bits", "color", "invert", "black"};
 
 constexpr std::int64_t kMaxMicroseconds = std::numeric_limits<std::uint32_t>::max();
-constexpr std::int64_t kMinFrequencyHz = 1;
-constexpr std::int64_t kMaxFrequencyHz = 120;
 constexpr std::int64_t kMicrosecondsPerSecond = 1000000;
 constexpr std::int64_t kMaxByte = 255;
 
@@ -238,7 +237,7 @@ void ReadTiming(Checker& check, const toml::table& root, Sequence& sequence)
     std::int64_t exposureUs = 0;
     std::int64_t periodUs = 0;
     const bool frequencyOk =
-        frequency != nullptr && check.Integer(*frequency, "frequency_hz", kMinFrequencyHz, kMaxFrequencyHz, hz);
+        frequency != nullptr && check.Integer(*frequency, "frequency_hz", kMinFrequency, kMaxFrequency, hz);
     const bool exposureOk =
         exposure != nullptr && check.Integer(*exposure, "exposure_us", 1, kMaxMicroseconds, exposureUs);
     const bool periodOk = period != nullptr && check.Integer(*period, "period_us", 1, kMaxMicroseconds, periodUs);
