@@ -6,6 +6,7 @@
 // controller does, through the controller model that the hidapi stand-in
 // uses too, with the same faults. Runs until SIGINT, SIGTERM or SIGHUP, then
 // removes its devices.
+#include "connection/connection.h"  // the module's USB vendor and product
 #include "sim/controller_model.h"
 
 #include <dirent.h>
@@ -33,8 +34,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxModules = 8;
-constexpr std::uint16_t kVendorId = 0x0451;
-constexpr std::uint16_t kProductId = 0x6401;
 // After answering its last report a vanishing module stays for this long, so
 // that the program can read that answer before the module is unplugged.
 constexpr std::chrono::milliseconds kUnplugDelay{200};
@@ -194,8 +193,8 @@ bool Create(Device& device, int index)
     CopyText(create.uniq, sizeof create.uniq, device.end.name);
     create.rd_size = sizeof kReportDescriptor;
     create.bus = BUS_USB;
-    create.vendor = kVendorId;
-    create.product = kProductId;
+    create.vendor = lumora::kVendorId;
+    create.product = lumora::kProductId;
     std::memcpy(create.rd_data, kReportDescriptor, sizeof kReportDescriptor);
     if (!Send(device, event)) {
         return Fail("cannot create a device on /dev/uhid: " + std::string(std::strerror(errno)));
@@ -226,7 +225,7 @@ std::string ReadFile(const std::string& path)
 std::string FindNode(const std::string& serial)
 {
     char id[64];
-    std::snprintf(id, sizeof id, "HID_ID=%04X:%08X:%08X\n", BUS_USB, kVendorId, kProductId);
+    std::snprintf(id, sizeof id, "HID_ID=%04X:%08X:%08X\n", BUS_USB, lumora::kVendorId, lumora::kProductId);
     std::string node;
     if (DIR* dir = ::opendir("/sys/class/hidraw")) {
         while (const dirent* entry = ::readdir(dir)) {
