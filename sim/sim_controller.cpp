@@ -5,11 +5,13 @@
 #include <hidapi.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -123,6 +125,52 @@ void RemovePrivateNodeDirectory()
 {
     std::error_code ignored;
     std::filesystem::remove_all(PrivateNodeDirectory(), ignored);
+}
+
+// The private node directory's path, for the signal handler below, which may
+// not allocate: the nodes in it are hidraw0 to hidraw<kMaxNodes - 1>.
+constexpr int kMaxNodes = 64;
+char signalDirectory[4096];
+
+// On SIGINT or SIGTERM, removes the private node directory as a normal exit
+// does, then dies of the signal as the program would have.
+void RemoveNodesAndDie(int signal)
+{
+    char path[sizeof signalDirectory + 16];
+    const std::size_t length = std::strlen(signalDirectory);
+    std::memcpy(path, signalDirectory, length);
+    for (int i = 0; i < kMaxNodes; ++i) {
+        char* end = path + length;
+        end = std::copy_n("/hidraw", 7, end);
+        if (i >= 10) {
+            *end++ = static_cast<char>('0' + i / 10);
+        }
+        *end++ = static_cast<char>('0' + i % 10);
+        *end = '\0';
+        ::unlink(path);
+    }
+    ::rmdir(signalDirectory);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// Catches SIGINT and SIGTERM for the directory's sake, unless the program
+// handles or ignores them itself.
+void RemoveNodesOnSignals(const std::string& directory)
+{
+    if (directory.size() >= sizeof signalDirectory) {
+        return;
+    }
+    std::memcpy(signalDirectory, directory.c_str(), directory.size() + 1);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction action {};
+            action.sa_handler = RemoveNodesAndDie;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(signal, &action, nullptr);
+        }
+    }
 }
 
 // An empty file standing for a module's device node, inside the node
@@ -277,6 +325,7 @@ const std::string& NodeDirectory()
         }
         PrivateNodeDirectory() = pattern;
         std::atexit(RemovePrivateNodeDirectory);
+        RemoveNodesOnSignals(pattern);
         return pattern;
     }();
     return directory;

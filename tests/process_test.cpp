@@ -1,6 +1,8 @@
 // The unchanged lumoractl as separate processes, with the simulated
 // controller preloaded: two programs against one module, a reader that goes
 // away in the middle of an upload, and an output that cannot be written.
+#include "scratch_directory.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -45,13 +47,6 @@ int CountOf(const std::string& text, const std::string& what)
 // module's node lives there, so that they all see one module.
 class Processes : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "lumora-process-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
 
     fs::path File(const std::string& name) const { return dir_ / name; }
     std::string Node() const { return (dir_ / "nodes" / "hidraw0").string(); }
@@ -122,7 +117,8 @@ protected:
         return Held();
     }
 
-    fs::path dir_;
+    ScratchDirectory scratch_;
+    const fs::path& dir_ = scratch_.Path();
 };
 
 TEST_F(Processes, ASecondProgramIsRefusedWhileTheFirstHoldsTheModule)

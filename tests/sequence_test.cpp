@@ -5,6 +5,7 @@
 #include "patterns/sequence.h"
 #include "patterns/sequence_file.h"
 #include "patterns/sequence_listing.h"
+#include "scratch_directory.h"
 #include "sim_fixture.h"
 
 #include <unistd.h>
@@ -325,18 +326,19 @@ TEST(SequenceFile, ErrorsCarryTheKeyApart)
     EXPECT_EQ(file.errors[0].column, 8);
 }
 
-// A file written to the test's own temporary directory.
-std::string TempFile(const std::string& name, const std::string& text)
+// A file written to the given directory.
+std::string TempFile(const ScratchDirectory& scratch, const std::string& name, const std::string& text)
 {
-    const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / name;
+    const std::filesystem::path path = scratch.Path() / name;
     std::ofstream(path, std::ios::binary) << text;
     return path.string();
 }
 
 TEST(SequenceFile, ReadsFilesAndStandardInput)
 {
+    const ScratchDirectory scratch;
     const std::string good = WithPattern("pattern = 1\n");
-    const std::string path = TempFile("sequence_test_good.toml", good);
+    const std::string path = TempFile(scratch, "good.toml", good);
     EXPECT_TRUE(ReadSequenceFile(path).sequence);
 
     const SequenceFile missing = ReadSequenceFile(path + ".absent");
@@ -344,11 +346,11 @@ TEST(SequenceFile, ReadsFilesAndStandardInput)
     EXPECT_EQ(FormatSequenceError(missing.errors[0]),
               path + ".absent: cannot open the file: No such file or directory");
 
-    const SequenceFile directory = ReadSequenceFile(::testing::TempDir());
+    const SequenceFile directory = ReadSequenceFile(scratch.Path().string());
     ASSERT_EQ(directory.errors.size(), 1U);
     EXPECT_THAT(FormatSequenceError(directory.errors[0]), ::testing::HasSubstr("Is a directory"));
 
-    const SequenceFile huge = ReadSequenceFile(TempFile("sequence_test_huge.toml", good + std::string(kMaxSequenceFileBytes, '#')));
+    const SequenceFile huge = ReadSequenceFile(TempFile(scratch, "huge.toml", good + std::string(kMaxSequenceFileBytes, '#')));
     ASSERT_EQ(huge.errors.size(), 1U);
     EXPECT_THAT(huge.errors[0].message, ::testing::StartsWith("larger than 1 MiB"));
 
