@@ -9,6 +9,7 @@
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
 #include "patterns/sequence_listing.h"
+#include "lumora_version.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -331,6 +332,7 @@ std::string Quoted(const std::string& text) { return py::repr(py::str(text)).cas
 PYBIND11_MODULE(_lumora, m)
 {
     m.doc() = "The compiled part of lumora; use the package lumora.";
+    m.attr("__version__") = kLumoraVersion;
 
     py::class_<Outcome>(m, "Outcome", "What an action came to, when it went through.")
         .def_property_readonly(

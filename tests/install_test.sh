@@ -40,7 +40,7 @@ python_dir=usr/lib/python3/dist-packages/lumora
 if [[ -n "${LUMORA_PYTHON:-}" ]]; then
   suffix=$("$LUMORA_PYTHON" -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
   expected+=(
-    "$python_dir/__init__.py" "$python_dir/_lumora$suffix" "$python_dir/_lumora.pyi" "$python_dir/py.typed"
+    "$python_dir/__init__.py" "$python_dir/__main__.py" "$python_dir/_lumora$suffix" "$python_dir/_lumora.pyi" "$python_dir/py.typed"
     usr/share/doc/python3-lumora/copyright
     usr/share/doc/python3-lumora/changelog.gz
   )

@@ -80,12 +80,14 @@ from ._lumora import (  # noqa: E402  (the classes above are raised from it)
     Rig,
     SequenceError,
     SequenceListing,
+    __version__,
     check_sequence,
     connect,
     list_modules,
 )
 
 __all__ = [
+    "__version__",
     "Error", "NoModule", "NotAccessible", "ModuleBusy", "LinkFailed", "Refused", "TableCheckFailed",
     "SequenceFileError",
     "ModuleInfo", "Outcome", "Packet", "PatternEntry", "Rig", "SequenceError", "SequenceListing",

@@ -5,6 +5,8 @@ from typing import List, Literal, Optional, SupportsIndex, Type, Union
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
+__version__: str
+
 class Outcome:
     """What an action came to, when it went through."""
     @property
