@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -127,38 +127,31 @@ void RemovePrivateNodeDirectory()
     std::filesystem::remove_all(PrivateNodeDirectory(), ignored);
 }
 
-// The private node directory's path, for the signal handler below, which may
-// not allocate: the nodes in it are hidraw0 to hidraw<kMaxNodes - 1>.
+// The private node directory and the nodes made in it, for the signal
+// handler below, which may not allocate.
 constexpr int kMaxNodes = 64;
-char signalDirectory[4096];
+constexpr std::size_t kMaxPath = 4096;
+char signalDirectory[kMaxPath];
+char signalNodes[kMaxNodes][kMaxPath];
+std::atomic<int> signalNodeCount{0};
 
 // On SIGINT or SIGTERM, removes the private node directory as a normal exit
 // does, then dies of the signal as the program would have.
 void RemoveNodesAndDie(int signal)
 {
-    char path[sizeof signalDirectory + 16];
-    const std::size_t length = std::strlen(signalDirectory);
-    std::memcpy(path, signalDirectory, length);
-    for (int i = 0; i < kMaxNodes; ++i) {
-        char* end = path + length;
-        end = std::copy_n("/hidraw", 7, end);
-        if (i >= 10) {
-            *end++ = static_cast<char>('0' + i / 10);
-        }
-        *end++ = static_cast<char>('0' + i % 10);
-        *end = '\0';
-        ::unlink(path);
+    for (int i = 0; i < signalNodeCount.load(); ++i) {
+        ::unlink(signalNodes[i]);
     }
     ::rmdir(signalDirectory);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
 }
 
 // Catches SIGINT and SIGTERM for the directory's sake, unless the program
 // handles or ignores them itself.
 void RemoveNodesOnSignals(const std::string& directory)
 {
-    if (directory.size() >= sizeof signalDirectory) {
+    if (directory.size() >= kMaxPath) {
         return;
     }
     std::memcpy(signalDirectory, directory.c_str(), directory.size() + 1);
@@ -173,6 +166,21 @@ void RemoveNodesOnSignals(const std::string& directory)
     }
 }
 
+// Remembers a node for the signal handler, once.
+void RememberNode(const std::string& path)
+{
+    const int count = signalNodeCount.load();
+    for (int i = 0; i < count; ++i) {
+        if (path == signalNodes[i]) {
+            return;
+        }
+    }
+    if (count < kMaxNodes && path.size() < kMaxPath) {
+        std::memcpy(signalNodes[count], path.c_str(), path.size() + 1);
+        signalNodeCount.store(count + 1);
+    }
+}
+
 // An empty file standing for a module's device node, inside the node
 // directory only; other paths are the caller's business.
 void CreateNode(const std::string& path)
@@ -184,6 +192,7 @@ void CreateNode(const std::string& path)
     const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd >= 0) {
         ::close(fd);
+        RememberNode(path);
     }
 }
 
