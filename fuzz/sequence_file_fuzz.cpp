@@ -82,8 +82,8 @@ void CheckListingAgainstTheWire(const Sequence& sequence)
         Fail("the simulated controller could not be opened");
     }
     sim::ClearRecords();
-    const SequenceOutcome outcome = RunSequence(sequence, false);
-    if (!outcome.sent || !outcome.started) {
+    const RunRecord record = RunSequence(sequence, false);
+    if (record.invalid || !record.started) {
         Fail("an accepted sequence was not started by a willing controller");
     }
     const std::vector<sim::Packet>& packets = sim::Packets();

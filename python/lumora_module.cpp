@@ -92,6 +92,7 @@ const char* ExceptionFor(Problem problem)
         return "TableCheckFailed";
     case Problem::SequenceFile:
         return "SequenceFileError";
+    case Problem::InvalidArgument:  // the module checks arguments first and raises ValueError
     case Problem::OpenFailed:
     case Problem::None:
         break;
@@ -164,19 +165,20 @@ Number ToNumber(const py::handle& given)
 
 // Raises ValueError with the first problem of the action's arguments, in the
 // order and words the core checks them in; numbers names each argument's rule
-// and what was given for it.
+// and what was given for it, so that an argument that is no C int is named as
+// it was given.
 void CheckArguments(const Action& action, std::initializer_list<std::pair<const NumberRule*, const Number*>> numbers)
 {
-    std::string problem = ArgumentProblem(action);
-    if (problem.empty()) {
+    const RuleBreak broken = BrokenRule(action);
+    if (!broken) {
         return;
     }
     for (const auto& [rule, number] : numbers) {
-        if (number->refused && problem == NumberProblem(*rule, std::to_string(kNoNumber))) {
-            problem = NumberProblem(*rule, *number->refused);
+        if (rule == broken.rule && number->refused) {
+            throw py::value_error(NumberProblem(*rule, *number->refused));
         }
     }
-    throw py::value_error(problem);
+    throw py::value_error(ArgumentProblem(action));
 }
 
 // The module that connect() opened, while it is the process's open module.
@@ -197,9 +199,9 @@ public:
             if (openRig != number_) {
                 return std::pair(NoModuleOpen(Audience::Script), std::optional<OpenModule>());
             }
-            RunAction(action);
-            Outcome concluded = ConcludeAction(action, Audience::Script);
-            return std::pair(std::move(concluded), std::optional<OpenModule>(OpenedModule()));
+            const ActionRecord record = RunAction(action);
+            Outcome concluded = ConcludeAction(action, record, Audience::Script);
+            return std::pair(std::move(concluded), std::optional<OpenModule>(record.module));
         });
         if (module && !module->path.empty()) {
             module_ = std::move(*module);  // video mode opens the module afresh
@@ -277,8 +279,7 @@ std::unique_ptr<Rig> Connect(const std::optional<std::string>& serial)
             return result;
         }
         SelectModule(FromUtf8(serial.value_or("")));
-        RunAction(connect);
-        result.outcome = ConcludeAction(connect, Audience::Script);
+        result.outcome = ConcludeAction(connect, RunAction(connect), Audience::Script);
         if (result.outcome.severity != Severity::Failure) {
             result.module = OpenedModule();
             result.number = openRig = ++rigsOpened;

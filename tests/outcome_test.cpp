@@ -68,8 +68,7 @@ TEST_P(Outcomes, TellWhatTheLinkSaw)
         Connect();
     }
     c.setUp();
-    RunAction(c.action);
-    const Outcome outcome = ConcludeAction(c.action, c.audience);
+    const Outcome outcome = ConcludeAction(c.action, RunAction(c.action), c.audience);
     EXPECT_EQ(outcome.text, Expand(c.text));
     EXPECT_EQ(outcome.severity, c.severity);
     EXPECT_EQ(outcome.problem, c.problem);
@@ -104,9 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Outcomes,
     ::testing::Values(
         OutcomeCase{"PresetAccepted", kFringes, Dialog, true, [] {}, Severity::Ok, Problem::None,
-                    "Project Full Fringes at 10 Hz: sent; the controller accepted the tables."},
+                    "Project Full Fringes at 10 Hz: sent; the controller accepted the tables; the sequence was started."},
         OutcomeCase{"RangeAccepted", kRange, Script, true, [] {}, Severity::Ok, Problem::None,
-                    "Project pictures 10 to 20 at 10 Hz: sent; the controller accepted the tables."},
+                    "Project pictures 10 to 20 at 10 Hz: sent; the controller accepted the tables; the sequence was started."},
         OutcomeCase{"PauseSent", kPause, Script, true, [] {}, Severity::Ok, Problem::None, "Pause: sent."},
         OutcomeCase{"StopUnacknowledged", kStop, Script, true, [] { sim::SetAckMode(sim::AckMode::Silent); },
                     Severity::Warning, Problem::None, "Stop: sent; 1 command was not acknowledged within 2000 ms."},
@@ -114,13 +113,15 @@ INSTANTIATE_TEST_SUITE_P(
                     Severity::Warning, Problem::None,
                     "Video mode: sent; 18 commands were not acknowledged within 2000 ms."},
         OutcomeCase{"Refused", kFringes, Dialog, true, [] { sim::SetAckMode(sim::AckMode::ErrorFlag); },
-                    Severity::Failure, Problem::Refused, "The controller refused 25 commands."},
+                    Severity::Failure, Problem::Refused, "Project Full Fringes at 10 Hz: the controller refused 25 of 29 commands, the first CmdDisplayMode; "
+                    "the controller gave no valid answer to the table check; the sequence was not started."},
         OutcomeCase{"OneRefusal", kStop, Script, true, [] { sim::RefuseCommand(0x1A24); }, Severity::Failure,
-                    Problem::Refused, "The controller refused 1 command."},
+                    Problem::Refused, "Stop: the controller refused CmdPatternStartStop."},
         OutcomeCase{"LinkFailsForTheOperator", kCross, Dialog, true, [] { sim::FailWriteAt(3); }, Severity::Failure,
-                    Problem::LinkFailed, "The link failed and the module was closed; press ConnectUSB."},
+                    Problem::LinkFailed, "Project Cross: the link failed at CmdExposurePeriod, command 3 of 16, and the module was closed; "
+                    "the sequence was not started; press ConnectUSB."},
         OutcomeCase{"LinkFailsForAScript", kStart, Script, false, [] { sim::FailReadAt(2); }, Severity::Failure,
-                    Problem::LinkFailed, "The link to the module failed and the module was closed."},
+                    Problem::LinkFailed, "Video mode: the link to the module failed at CmdShortAxisFlip, command 2 of 18, and the module was closed."},
         OutcomeCase{"NotConnectedForTheOperator", kPicture, Dialog, false, [] {}, Severity::Failure,
                     Problem::NotConnected, "Not connected; press ConnectUSB first."},
         OutcomeCase{"NotConnectedForAScript", kPause, Script, false, [] {}, Severity::Failure,
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "anyway; 15 commands were not acknowledged within 2000 ms."},
         OutcomeCase{"LedsSent", kLeds, Script, true, [] {}, Severity::Ok, Problem::None, "LED currents 1, 2, 3: sent."},
         OutcomeCase{"SequenceAccepted", SequenceAction(false), Dialog, true, [] {}, Severity::Ok, Problem::None,
-                    "Sequence fringes-8bit.toml: sent; the controller accepted the tables."},
+                    "Sequence fringes-8bit.toml: sent; the controller accepted the tables; the sequence was started."},
         OutcomeCase{"SequenceRejectedIsNotStarted", SequenceAction(false), Script, true,
                     [] { sim::SetStatusSeries({0x05}); }, Severity::Failure, Problem::TableCheckFailed,
                     "Sequence fringes-8bit.toml: the controller rejected the tables (status 0x05); "
@@ -204,8 +205,8 @@ TEST_F(SimTest, DeviceStringsCannotReachTheTextRaw)
     sim::Module module = sim::DefaultModule(0);
     module.serial = L"\x1B]0;owned\x07\nlumoractl: all good";
     sim::SetModules({module});
-    RunAction({.kind = ActionKind::Connect});
-    const Outcome outcome = ConcludeAction({.kind = ActionKind::Connect}, Audience::Script);
+    const Action connect{.kind = ActionKind::Connect};
+    const Outcome outcome = ConcludeAction(connect, RunAction(connect), Audience::Script);
     EXPECT_EQ(outcome.text.find_first_of("\x1B\x07\n"), std::string::npos) << outcome.text;
     EXPECT_THAT(outcome.text, ::testing::HasSubstr("\\x1B]0;owned\\x07\\nlumoractl: all"));
     ReleaseDevice();

@@ -167,7 +167,7 @@ TEST_F(Processes, AClosedTracePipeEndsTheTraceNotTheAction)
     ::close(pipeEnds[1]);
 
     EXPECT_EQ(Wait(pid), 0) << "not ended by SIGPIPE";
-    EXPECT_EQ(Slurp(File("traced.out")), "Project Full Fringes at 10 Hz: sent; the controller accepted the tables.\n");
+    EXPECT_EQ(Slurp(File("traced.out")), "Project Full Fringes at 10 Hz: sent; the controller accepted the tables; the sequence was started.\n");
     EXPECT_EQ(CountOf(Slurp(File("traced.sim")), "sim: seq"), 29) << "every packet was still sent";
 }
 

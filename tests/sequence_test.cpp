@@ -472,8 +472,8 @@ TEST_F(SequenceRun, TheExactPacketsOfASmallSequence)
     const Sequence sequence = Read(kSmall);
     Connect();
     const std::uint8_t first = sequenceNumber;
-    const SequenceOutcome outcome = RunSequence(sequence, false);
-    EXPECT_TRUE(outcome.sent && outcome.started);
+    const RunRecord outcome = RunSequence(sequence, false);
+    EXPECT_TRUE(!outcome.invalid && outcome.started);
     EXPECT_EQ(lastLutValidation.result, 0);
     EXPECT_EQ(lastLutValidation.status, 0);
     EXPECT_THAT(Sent(), ElementsAreArray(Concat(kSmallUpToTheCheck, kSmallTail)));
@@ -502,7 +502,7 @@ TEST_F(SequenceRun, AVerdictOtherThanZeroStartsNothingUnlessStartedAnyway)
     const Sequence sequence = Read(kSmall);
     Connect();
     sim::SetStatusSeries({0x80, 0x05});
-    SequenceOutcome outcome = RunSequence(sequence, false);
+    RunRecord outcome = RunSequence(sequence, false);
     EXPECT_EQ(lastLutValidation.result, 0);
     EXPECT_EQ(lastLutValidation.status, 5);
     EXPECT_FALSE(outcome.started);
@@ -524,7 +524,7 @@ TEST_F(SequenceRun, ACheckWithoutAnswerOrThatNeverEndsStartsNothing)
     const Sequence sequence = Read(kSmall);
     Connect();
     sim::SetStatusReply(sim::StatusReply::Silent);
-    SequenceOutcome outcome = RunSequence(sequence, false);
+    RunRecord outcome = RunSequence(sequence, false);
     EXPECT_FALSE(outcome.started || lastLutValidation.gaveUp);
     EXPECT_EQ(lastLutValidation.result, -1);
     EXPECT_EQ(Sent().back(), "read CmdValidate []");
@@ -542,8 +542,8 @@ TEST_F(SequenceRun, ASequenceThatDoesNotFitSendsNothing)
 {
     Connect();
     const std::uint8_t before = sequenceNumber;
-    const SequenceOutcome outcome = RunSequence(OfImages(std::vector<int>(kMaxSequenceEntries + 1, 0)), true);
-    EXPECT_FALSE(outcome.sent || outcome.started);
+    const RunRecord outcome = RunSequence(OfImages(std::vector<int>(kMaxSequenceEntries + 1, 0)), true);
+    EXPECT_FALSE(!outcome.invalid || outcome.started);
     EXPECT_TRUE(sim::Calls().empty());
     EXPECT_EQ(sequenceNumber, before);
 }

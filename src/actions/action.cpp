@@ -6,23 +6,10 @@
 #include "link/link.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
+#include "patterns/plans.h"
 #include "patterns/sequence.h"
 
 namespace lumora {
-
-const NumberRule kFrequencyRule = {"the frequency (Hz)", kMinFrequency, kMaxFrequency};
-const NumberRule kPictureRule = {"the picture P", kMinPicture, kMaxPicture};
-const NumberRule kFirstRule = {"the first picture M", kMinPicture, kMaxPicture};
-const NumberRule kLastRule = {"the last picture N", kMinPicture, kMaxPicture};
-const NumberRule kRedRule = {"the red LED current", 0, 255};
-const NumberRule kGreenRule = {"the green LED current", 0, 255};
-const NumberRule kBlueRule = {"the blue LED current", 0, 255};
-
-namespace {
-
-SequenceOutcome lastSequenceRun = {};
-
-}  // namespace
 
 bool OpensModule(ActionKind kind) { return kind == ActionKind::Connect || kind == ActionKind::StartVideoMode; }
 
@@ -40,40 +27,78 @@ std::string NumberProblem(const NumberRule& rule, std::string_view typed)
 
 std::string RangeOrderProblem() { return "the first picture (M) must not be greater than the last picture (N)"; }
 
-std::string ArgumentProblem(const Action& action)
+RuleBreak BrokenRule(const Action& action)
 {
-    const auto check = [](const NumberRule& rule, int value) {
-        return value < rule.low || value > rule.high ? NumberProblem(rule, std::to_string(value)) : std::string();
-    };
-    std::string problem;
     switch (action.kind) {
     case ActionKind::FullFringes:
-        problem = check(kFrequencyRule, action.frequency);
-        break;
+        return CheckFullFringes(action.frequency);
     case ActionKind::Range:
-        problem = check(kFrequencyRule, action.frequency);
-        problem = problem.empty() ? check(kFirstRule, action.first) : problem;
-        problem = problem.empty() ? check(kLastRule, action.last) : problem;
-        if (problem.empty() && action.first > action.last) {
-            problem = RangeOrderProblem();
-        }
-        break;
+        return CheckRange(action.frequency, action.first, action.last);
     case ActionKind::OnePicture:
-        problem = check(kFrequencyRule, action.frequency);
-        problem = problem.empty() ? check(kPictureRule, action.first) : problem;
-        break;
+        return CheckOnePicture(action.frequency, action.first);
     case ActionKind::Leds:
-        problem = check(kRedRule, action.leds[0]);
-        problem = problem.empty() ? check(kGreenRule, action.leds[1]) : problem;
-        problem = problem.empty() ? check(kBlueRule, action.leds[2]) : problem;
-        break;
-    case ActionKind::Sequence:
-        problem = action.sequence == nullptr ? "no sequence was read" : "";
-        break;
+        return CheckLedCurrents(action.leds[0], action.leds[1], action.leds[2]);
     default:
-        break;
+        return {};
     }
-    return problem;
+}
+
+std::string ArgumentProblem(const Action& action)
+{
+    if (const RuleBreak broken = BrokenRule(action); broken.rule != nullptr) {
+        return NumberProblem(*broken.rule, std::to_string(broken.value));
+    } else if (broken.rangeOrder) {
+        return RangeOrderProblem();
+    }
+    if (action.kind == ActionKind::Sequence) {
+        CommandRun run;
+        if (action.sequence == nullptr) {
+            return "no sequence was read";
+        }
+        if (!PlanSequence(*action.sequence, run)) {
+            return "it does not fit the controller's tables";
+        }
+    }
+    return "";
+}
+
+bool PlanAction(const Action& action, CommandRun& run)
+{
+    if (!ArgumentProblem(action).empty()) {
+        return false;
+    }
+    switch (action.kind) {
+    case ActionKind::Connect:
+        return false;
+    case ActionKind::StartVideoMode:
+        run = PlanVideoMode();
+        return true;
+    case ActionKind::Pause:
+        run = PlanPause();
+        return true;
+    case ActionKind::Stop:
+        run = PlanStop();
+        return true;
+    case ActionKind::FullFringes:
+        run = PlanFullFringes(action.frequency);
+        return true;
+    case ActionKind::Range:
+        run = PlanRange(action.frequency, action.first, action.last);
+        return true;
+    case ActionKind::OnePicture:
+        run = PlanOnePicture(action.frequency, action.first);
+        return true;
+    case ActionKind::Cross:
+        run = PlanCross();
+        return true;
+    case ActionKind::Leds:
+        run = PlanLedCurrents(static_cast<std::uint8_t>(action.leds[0]), static_cast<std::uint8_t>(action.leds[1]),
+                              static_cast<std::uint8_t>(action.leds[2]));
+        return true;
+    case ActionKind::Sequence:
+        return PlanSequence(*action.sequence, run);
+    }
+    return false;
 }
 
 SequenceRequest ReadSequenceAction(const std::string& path, std::string_view shownAs)
@@ -96,46 +121,39 @@ SequenceRequest ReadSequenceAction(const std::string& path, std::string_view sho
     return request;
 }
 
-void RunAction(const Action& action)
+ActionRecord RunAction(const Action& action)
 {
     ClearLinkCounters();
     ClearLutValidation();
     linkActivity.commandWord.store(0, std::memory_order_relaxed);
-    switch (action.kind) {
-    case ActionKind::Connect:
-        ConnectDevice();
-        break;
-    case ActionKind::StartVideoMode:
-        StartVideoMode();
-        break;
-    case ActionKind::Pause:
-        PauseSequence();
-        break;
-    case ActionKind::Stop:
-        StopSequence();
-        break;
-    case ActionKind::FullFringes:
-        ProjectFullFringes(action.frequency);
-        break;
-    case ActionKind::Range:
-        ProjectRange(action.frequency, action.first, action.last);
-        break;
-    case ActionKind::OnePicture:
-        ProjectOnePicture(action.frequency, action.first);
-        break;
-    case ActionKind::Cross:
-        ProjectCross();
-        break;
-    case ActionKind::Leds:
-        SetLedCurrents(static_cast<std::uint8_t>(action.leds[0]), static_cast<std::uint8_t>(action.leds[1]),
-                       static_cast<std::uint8_t>(action.leds[2]));
-        break;
-    case ActionKind::Sequence:
-        lastSequenceRun = RunSequence(*action.sequence, action.startAnyway);
-        break;
+    ActionRecord record;
+    record.opensModule = OpensModule(action.kind);
+    record.problem = ArgumentProblem(action);
+    if (!record.problem.empty()) {
+        record.run.invalid = true;
+        return record;
     }
+    if (action.kind == ActionKind::Connect) {
+        ConnectDevice();
+    } else if (action.kind == ActionKind::StartVideoMode) {
+        record.run = StartVideoMode();
+    } else {
+        CommandRun run;
+        PlanAction(action, run);
+        record.run = RunCommands(run, action.startAnyway);
+    }
+    if (record.opensModule) {
+        // An open that failed is diagnosed at once, before any other HID call
+        // can replace what the library said; video mode sent its commands to
+        // no device meanwhile, which calls nothing.
+        record.opened = action.kind == ActionKind::Connect ? deviceConnected != 0
+                                                            : record.run.packets[0].result != PacketResult::NoDevice;
+        if (!record.opened) {
+            record.openFailure = DiagnoseOpenFailure();
+        }
+    }
+    record.module = OpenedModule();
+    return record;
 }
-
-const SequenceOutcome& LastSequenceRun() { return lastSequenceRun; }
 
 }  // namespace lumora

@@ -4,6 +4,10 @@
 // of the operation live here once.
 #pragma once
 
+#include "connection/connection.h"
+#include "connection/diagnosis.h"
+#include "patterns/command_run.h"
+#include "patterns/presets.h"
 #include "patterns/sequence_file.h"
 
 #include <array>
@@ -15,7 +19,6 @@
 namespace lumora {
 
 struct Sequence;
-struct SequenceOutcome;
 
 enum class ActionKind {
     Connect,         // open and lock the module (sends nothing)
@@ -48,19 +51,11 @@ bool OpensModule(ActionKind kind);
 // Whether the action uploads look-up tables and has them checked.
 bool ChecksTables(ActionKind kind);
 
-// A number an action takes, with its inclusive range and its name in messages.
-struct NumberRule {
-    std::string_view name;
-    int low;
-    int high;
-};
-extern const NumberRule kFrequencyRule;  // 1 to 120 Hz
-extern const NumberRule kPictureRule;    // the picture P, 1 to 31
-extern const NumberRule kFirstRule;      // the first picture M
-extern const NumberRule kLastRule;       // the last picture N
-extern const NumberRule kRedRule;        // the red LED current, 0 to 255
-extern const NumberRule kGreenRule;
-extern const NumberRule kBlueRule;
+// The numbers' rules (NumberRule, kFrequencyRule ...) are the presets'
+// (patterns/presets.h).
+
+// The first rule the action's arguments break; empty when they keep them.
+RuleBreak BrokenRule(const Action& action);
 
 // Why a number typed for the rule is refused: "the frequency (Hz) must be a
 // whole number from 1 to 120, not 'ten'" (the typed text made printable and
@@ -70,9 +65,15 @@ std::string NumberProblem(const NumberRule& rule, std::string_view typed);
 std::string RangeOrderProblem();
 
 // "" when the action's arguments keep their rules; otherwise the first
-// problem, in the words of NumberProblem and RangeOrderProblem. An action
-// with a problem must not run: nothing of it would be sent.
+// problem (BrokenRule), in the words of NumberProblem and RangeOrderProblem,
+// or why a sequence cannot be sent. RunAction refuses such an action and
+// sends nothing.
 std::string ArgumentProblem(const Action& action);
+
+// The action's command run. Returns false, with run unspecified, for an
+// action with an argument problem, and for Connect, which sends nothing.
+// Video mode's run is what goes out once the module has been opened afresh.
+bool PlanAction(const Action& action, CommandRun& run);
 
 // A Sequence action from a sequence file, read and checked whole; nothing
 // is sent.
@@ -88,12 +89,19 @@ struct SequenceRequest {
 // given, else as path. Returns the action, or the file's errors.
 SequenceRequest ReadSequenceAction(const std::string& path, std::string_view shownAs = {});
 
-// Clears what the link and the look-up-table check have seen, then runs the
-// action's operation to its end. The module must be open already unless the
-// action opens it itself.
-void RunAction(const Action& action);
+// What running an action did. Every outcome is told from this alone.
+struct ActionRecord {
+    std::string problem;          // the action broke a rule (ArgumentProblem); nothing was sent
+    bool opensModule = false;     // Connect and video mode open the module themselves
+    bool opened = false;          // ... and the open succeeded
+    OpenDiagnosis openFailure{};  // ... or why it did not
+    OpenModule module;            // the module opened
+    RunRecord run;                // the packets, the table verdict and whether the sequence was started
+};
 
-// What the last Sequence action's run came to.
-const SequenceOutcome& LastSequenceRun();
+// Clears what the link has seen, checks the action's arguments and runs it
+// to its end. The module must be open already unless the action opens it
+// itself. Returns what it did; an invalid action sends nothing.
+ActionRecord RunAction(const Action& action);
 
 }  // namespace lumora

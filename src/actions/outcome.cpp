@@ -68,9 +68,8 @@ std::vector<std::string> AccessAdvice()
 
 // Why the module could not be opened, from what the HID library and the
 // module's lock said.
-Outcome OpenFailure(Audience audience)
+Outcome OpenFailure(const OpenDiagnosis& why, Audience audience)
 {
-    const OpenDiagnosis why = DiagnoseOpenFailure();
     const std::string path = Printable(why.path);
     switch (why.problem) {
     case OpenProblem::NoModule:
@@ -99,21 +98,65 @@ Outcome OpenFailure(Audience audience)
     return Failure(Problem::OpenFailed, "The module at " + path + " could not be opened: " + Printable(why.detail) + ".");
 }
 
-// What the look-up-table check said, when it did not accept the tables.
-std::string TableCheckProblem()
+// What the look-up-table check said.
+std::string Verdict(const RunRecord& run)
 {
-    const LutValidation& check = lastLutValidation;
-    if (!check.attempted) {
+    switch (run.verdict) {
+    case TableVerdict::None:
+        return "";
+    case TableVerdict::Accepted:
+        return "the controller accepted the tables";
+    case TableVerdict::Rejected:
+        return "the controller rejected the tables (status " + Hex2(run.status) + ")";
+    case TableVerdict::NoAnswer:
+        return "the controller gave no valid answer to the table check";
+    case TableVerdict::StayedBusy: {
+        const long long bound = StatusPollBound().count();
+        return "the controller stayed busy checking the tables for " +
+               (bound % 1000 == 0 ? std::to_string(bound / 1000) + " s" : std::to_string(bound) + " ms");
+    }
+    }
+    return "";
+}
+
+// Which commands the controller refused, when it refused any.
+std::string Refusals(const RunRecord& run)
+{
+    const int refused = run.CountOf(PacketResult::Refused);
+    if (refused == 0) {
         return "";
     }
-    if (check.result < 0) {
-        const long long bound = StatusPollBound().count();
-        return check.gaveUp ? "the controller stayed busy checking the tables for " +
-                                  (bound % 1000 == 0 ? std::to_string(bound / 1000) + " s" : std::to_string(bound) + " ms")
-                            : "the controller gave no valid answer to the table check";
+    const PacketRecord& first = run.packets[run.FirstOf(PacketResult::Refused)];
+    const std::string name = std::string(first.readRequest ? "the status request " : "") + CommandNames[first.command];
+    if (run.count == 1) {
+        return "the controller refused " + name;
     }
-    return check.status != 0 ? "the controller rejected the tables (status " + Hex2(static_cast<unsigned>(check.status)) + ")"
-                             : "";
+    return "the controller refused " + std::to_string(refused) + " of " + Count(static_cast<unsigned>(run.count), "command") +
+           ", the first " + name;
+}
+
+std::string Started(const RunRecord& run)
+{
+    if (!run.startsSequence) {
+        return "";
+    }
+    if (!run.started) {
+        return "the sequence was not started";
+    }
+    return run.verdict == TableVerdict::Accepted || run.verdict == TableVerdict::None ? "the sequence was started"
+                                                                                      : "the sequence was started anyway";
+}
+
+// The parts of a text, "; " between them.
+std::string Joined(std::initializer_list<std::string> parts)
+{
+    std::string text;
+    for (const std::string& part : parts) {
+        if (!part.empty()) {
+            text += (text.empty() ? "" : "; ") + part;
+        }
+    }
+    return text;
 }
 
 const char* Step(const Action& action, std::uint16_t word)
@@ -173,70 +216,63 @@ Outcome NoModuleOpen(Audience audience)
                                                                        : "No module is open; connect first.");
 }
 
-Outcome ConcludeAction(const Action& action, Audience audience)
+Outcome ConcludeAction(const Action& action, const ActionRecord& record, Audience audience)
 {
-    const LinkCounters& seen = linkCounters;
-    if (seen.linkFailures > 0) {
-        return Failure(Problem::LinkFailed, audience == Audience::Dialog
-                                                ? "The link failed and the module was closed; press ConnectUSB."
-                                                : "The link to the module failed and the module was closed.");
+    const RunRecord& run = record.run;
+    const std::string label = ActionLabel(action);
+    if (!record.problem.empty()) {
+        return Failure(action.kind == ActionKind::Sequence ? Problem::SequenceFile : Problem::InvalidArgument,
+                       label + ": " + record.problem + "; nothing was sent.");
     }
-    if (seen.refusals > 0) {
-        return Failure(Problem::Refused, "The controller refused " + Count(seen.refusals, "command") + ".");
+    if (run.linkFailedAt >= 0) {
+        const PacketRecord& at = run.packets[run.linkFailedAt];
+        const std::string where = " at " + std::string(at.readRequest ? "the status request " : "") +
+                                  CommandNames[at.command] + ", command " + std::to_string(run.linkFailedAt + 1) +
+                                  " of " + std::to_string(run.count) + ",";
+        return Failure(Problem::LinkFailed,
+                       label + ": " +
+                           Joined({(audience == Audience::Dialog ? "the link failed" : "the link to the module failed") +
+                                       where + " and the module was closed",
+                                   Started(run), audience == Audience::Dialog ? "press ConnectUSB" : ""}) +
+                           ".");
+    }
+    if (record.opensModule && !record.opened) {
+        return OpenFailure(record.openFailure, audience);
     }
     if (action.kind == ActionKind::Connect) {
-        if (deviceConnected == 0) {
-            return OpenFailure(audience);
-        }
-        const OpenModule& module = OpenedModule();
+        const OpenModule& module = record.module;
         return {Severity::Ok, Problem::None,
                 "Connected to the module at " + Printable(module.path) + " (serial " +
                     (module.serial.empty() ? std::string("-") : Printable(module.serial, kQuotedArgumentLimit)) + ").",
                 {}, {}};
     }
-    if (seen.noDevice > 0) {
+    if (run.FirstOf(PacketResult::NoDevice) >= 0) {
         // With no link failure the device was never open during the action.
-        if (OpensModule(action.kind)) {
-            return OpenFailure(audience);
-        }
         return NoModuleOpen(audience);
     }
 
-    const std::string label = ActionLabel(action);
-    // A preset starts its sequence whatever the check said; a sequence file's
-    // run starts only on an accepted check, unless started anyway.
-    const bool sequence = action.kind == ActionKind::Sequence;
-    if (sequence && !LastSequenceRun().sent) {
-        return Failure(Problem::SequenceFile, label + ": it does not fit the controller's tables; nothing was sent.");
-    }
     // Commands the controller let pass without an acknowledgement are told
     // after whatever else the action says: a silent module is no success.
-    const unsigned unacknowledged = seen.missingAcks;
-    const auto addUnacknowledged = [unacknowledged](Outcome& outcome) {
-        if (unacknowledged > 0) {
-            outcome.warnings.push_back(Count(unacknowledged, "command") + (unacknowledged == 1 ? " was" : " were") +
-                                       " not acknowledged within " + std::to_string(kReadTimeoutMs) + " ms");
-            outcome.text += "; " + outcome.warnings.back();
-        }
-        outcome.text += ".";
-    };
-    if (const std::string problem = TableCheckProblem(); !problem.empty()) {
-        const bool started = !sequence || LastSequenceRun().started;
-        Outcome outcome = Failure(Problem::TableCheckFailed,
-                                  label + ": " + problem +
-                                      (started ? "; the sequence was started anyway" : "; the sequence was not started"));
-        addUnacknowledged(outcome);
-        return outcome;
+    unsigned unacknowledged = 0;
+    for (int i = 0; i < run.count; ++i) {
+        unacknowledged += !run.packets[i].readRequest && run.packets[i].result == PacketResult::Unacknowledged ? 1 : 0;
     }
     Outcome outcome;
-    outcome.text = label + ": sent";
-    if (ChecksTables(action.kind)) {
-        outcome.text += "; the controller accepted the tables";
-    }
     if (unacknowledged > 0) {
-        outcome.severity = Severity::Warning;
+        outcome.warnings.push_back(Count(unacknowledged, "command") + (unacknowledged == 1 ? " was" : " were") +
+                                   " not acknowledged within " + std::to_string(kReadTimeoutMs) + " ms");
     }
-    addUnacknowledged(outcome);
+    const std::string unacknowledgedText = outcome.warnings.empty() ? "" : outcome.warnings.back();
+    const std::string refusals = Refusals(run);
+    const bool checkFailed = run.verdict != TableVerdict::None && run.verdict != TableVerdict::Accepted;
+    if (!refusals.empty() || checkFailed) {
+        outcome.severity = Severity::Failure;
+        outcome.problem = refusals.empty() ? Problem::TableCheckFailed : Problem::Refused;
+        outcome.text = label + ": " + Joined({refusals, Verdict(run), Started(run), unacknowledgedText}) + ".";
+        return outcome;
+    }
+    outcome.severity = unacknowledged > 0 ? Severity::Warning : Severity::Ok;
+    outcome.text = label + ": " + Joined({"sent", Verdict(run), Started(run), unacknowledgedText}) + ".";
     return outcome;
 }
 

@@ -1,6 +1,6 @@
-// What happened, in one place: after an action, what the link saw (its
-// counters, the look-up-table verdict, why an open failed) becomes one
-// outcome with one line of text. lumoractl prints it, the dialog shows it,
+// What happened, in one place: after an action, its record (each packet's
+// fate, the look-up-table verdict, whether the sequence was started, why an
+// open failed) becomes one outcome with one line of text. lumoractl prints it, the dialog shows it,
 // the Python module returns or raises it; none of them words it itself.
 #pragma once
 
@@ -30,6 +30,7 @@ enum class Problem {
     Refused,           // the controller set the error flag on a command
     TableCheckFailed,  // no valid verdict on the tables, or a non-zero one
     SequenceFile,      // a sequence file that cannot be sent as it stands
+    InvalidArgument,   // an argument broke its rule; nothing was sent
 };
 
 // Who reads the text: the operator at the dialog, or a script's author
@@ -63,10 +64,8 @@ std::string ActionLabel(const Action& action);
 // (Problem::NotConnected).
 Outcome NoModuleOpen(Audience audience);
 
-// The outcome of the action that just ran (RunAction), from what the link
-// saw meanwhile. Calls the HID library to diagnose a failed open, so it runs
-// on the thread that ran the action, before any other HID call.
-Outcome ConcludeAction(const Action& action, Audience audience);
+// The outcome of an action, from its record (RunAction) alone.
+Outcome ConcludeAction(const Action& action, const ActionRecord& record, Audience audience);
 
 // Progress of an action running on another thread, for a window that keeps
 // painting meanwhile: the step, the commands sent so far, and how long the

@@ -59,18 +59,20 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         {"connect", "", "open the module; exit 0 when it is there", Work::Connect, ActionKind::Connect, false, {}},
-        {"start", "", "put the module back into video mode", Work::OwnOpen, ActionKind::StartVideoMode, false, {}},
-        {"pause", "", "pause the running pattern sequence", Work::Action, ActionKind::Pause, false, {}},
-        {"stop", "", "stop the running pattern sequence", Work::Action, ActionKind::Stop, false, {}},
-        {"fringes", "[-f HZ]", "project the full fringe set (31 patterns)", Work::Action, ActionKind::FullFringes, true,
-         {}},
+        {"start", "", "put the module back into video mode", Work::OwnOpen, ActionKind::StartVideoMode, false,
+         {}, {kCheck}},
+        {"pause", "", "pause the running pattern sequence", Work::Action, ActionKind::Pause, false, {},
+         {kCheck}},
+        {"stop", "", "stop the running pattern sequence", Work::Action, ActionKind::Stop, false, {}, {kCheck}},
+        {"fringes", "[-f HZ]", "project the full fringe set (31 patterns)", Work::Action,
+         ActionKind::FullFringes, true, {}, {kCheck}},
         {"range", "[-f HZ] M N", "project pictures M to N (1 to 31)", Work::Action, ActionKind::Range, true,
-         {&kFirstRule, &kLastRule}},
+         {&kFirstRule, &kLastRule}, {kCheck}},
         {"picture", "[-f HZ] P", "project picture P (1 to 31)", Work::Action, ActionKind::OnePicture, true,
-         {&kPictureRule}},
-        {"cross", "", "project the fixed cross", Work::Action, ActionKind::Cross, false, {}},
-        {"leds", "R G B", "set the LED currents of the running sequence (0 to 255)", Work::Action, ActionKind::Leds,
-         false, {&kRedRule, &kGreenRule, &kBlueRule}},
+         {&kPictureRule}, {kCheck}},
+        {"cross", "", "project the fixed cross", Work::Action, ActionKind::Cross, false, {}, {kCheck}},
+        {"leds", "R G B", "set the LED currents of the running sequence (0 to 255)", Work::Action,
+         ActionKind::Leds, false, {&kRedRule, &kGreenRule, &kBlueRule}, {kCheck}},
         {"sequence", "[--check] [--start-anyway] FILE", "check a sequence file, then run it (FILE - reads stdin)",
          Work::Sequence, ActionKind::Sequence, false, {}, {kCheck, kStartAnyway}, true},
         {"list", "", "list the attached modules", Work::List, ActionKind::Connect, false, {}},
@@ -104,7 +106,8 @@ void PrintHelp(std::ostream& out)
            "  -f, --frequency HZ    pattern frequency, 1 to 120 Hz (default 10)\n"
            "  --serial S            open the module with serial number S (see 'list')\n"
            "  --trace               print every report written and read, decoded, to stderr\n"
-           "  --check               sequence: print both tables and the command run; send nothing\n"
+           "  --check               after any command that sends: print its command run (and\n"
+           "                        the tables it uploads) and send nothing\n"
            "  --start-anyway        sequence: start even when the controller rejects the tables\n"
            "  --                    ends the options\n"
            "\n"
@@ -297,17 +300,29 @@ bool ReadSequence(const std::string& path, Action& action, std::ostream& err)
     return true;
 }
 
+// Runs the action and prints its outcome; returns the exit status it means.
+int RunAndReport(const Action& action, std::ostream& out, std::ostream& err)
+{
+    const ActionRecord record = RunAction(action);
+    return Report(ConcludeAction(action, record, Audience::Script), out, err);
+}
+
 int Perform(const Command& command, Action action, const Given& given, std::ostream& out, std::ostream& err)
 {
     if (command.work == Work::Sequence) {
         if (!ReadSequence(given.file, action, err)) {
             return kExitUsage;
         }
-        if (given.Has(kCheck)) {
-            out << RenderSequenceListing(ListSequence(*action.sequence));
-            return kExitOk;
-        }
         action.startAnyway = given.Has(kStartAnyway);
+    }
+    if (given.Has(kCheck)) {
+        CommandRun run;
+        if (!PlanAction(action, run)) {
+            err << "lumoractl: " << ArgumentProblem(action) << "\n";
+            return kExitUsage;
+        }
+        out << RenderSequenceListing(ListPlan(run));
+        return kExitOk;
     }
     switch (command.work) {
     case Work::List:
@@ -317,19 +332,17 @@ int Perform(const Command& command, Action action, const Given& given, std::ostr
         return kExitOk;
     case Work::Connect:
     case Work::OwnOpen:
-        RunAction(action);
-        return Report(ConcludeAction(action, Audience::Script), out, err);
+        return RunAndReport(action, out, err);
     case Work::Action:
     case Work::Sequence:
         break;
     }
     const Action connect{ActionKind::Connect};
-    RunAction(connect);
-    if (const Outcome opened = ConcludeAction(connect, Audience::Script); opened.severity == Severity::Failure) {
+    if (const Outcome opened = ConcludeAction(connect, RunAction(connect), Audience::Script);
+        opened.severity == Severity::Failure) {
         return Report(opened, out, err);
     }
-    RunAction(action);
-    return Report(ConcludeAction(action, Audience::Script), out, err);
+    return RunAndReport(action, out, err);
 }
 
 // Everything written to stdout must have reached it: a full disk or a closed

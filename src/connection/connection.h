@@ -2,6 +2,8 @@
 // place where a device is opened; the link closes it after a link failure.
 #pragma once
 
+#include "patterns/command_run.h"
+
 #include <cstdint>
 #include <string>
 
@@ -22,8 +24,9 @@ bool ConnectDevice();
 
 // Closes an open device, opens and locks the controller afresh (without
 // initialising the HID library first) and sends the 18 video-mode commands
-// whether or not the open succeeded. Examines no result.
-void StartVideoMode();
+// (PlanVideoMode) whether or not the open succeeded. Examines no result;
+// returns the run's record.
+RunRecord StartVideoMode();
 
 // Closes an open device and releases the HID library; for front ends that
 // end the process.

@@ -16,6 +16,7 @@ std::uint8_t OutputReport[kReportSize] = {};
 std::uint8_t InputReport[kReportSize] = {};
 LinkCounters linkCounters = {};
 LinkActivity linkActivity = {};
+PacketReport lastPacket = {};
 
 namespace {
 
@@ -54,9 +55,11 @@ int WriteOutputReport()
     }
     const int written = hid_write(deviceHandle, OutputReport, kReportSize);
     if (written < 0) {
+        lastPacket.result = PacketResult::LinkFailed;
         LinkFailure();
         return -1;
     }
+    ++lastPacket.reportsWritten;
     return written;
 }
 
@@ -100,6 +103,7 @@ void PrepareWrite(CommandPacket& packet, const CommandEntry& entry)
 int SendCommand(const CommandPacket& packet)
 {
     const std::size_t length = packet.length;
+    lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
     linkActivity.commandWord.store(packet.commandWord, std::memory_order_relaxed);
     if (length > kMaxBody) {
         // The body cannot hold more; sending it would put bytes past the
@@ -160,11 +164,17 @@ int WriteReport(bool awaitAck)
         const int read = ReadReport();
         if (read > 0 && (InputReport[kReplyFlagsAt] & kFlagError) != 0) {
             Count(linkCounters.refusals);
+            lastPacket.result = PacketResult::Refused;
             return -2;
         }
         if (read == 0) {
             Count(linkCounters.missingAcks);
         }
+        lastPacket.result = read > 0    ? PacketResult::Acknowledged
+                            : read == 0 ? PacketResult::Unacknowledged
+                                        : PacketResult::LinkFailed;
+    } else if (awaitAck) {
+        lastPacket.result = PacketResult::Unacknowledged;  // nothing went out to be acknowledged
     }
     return written;
 }
@@ -180,9 +190,11 @@ int ReadReport()
     const int read = hid_read_timeout(deviceHandle, InputReport, kReportSize, kReadTimeoutMs);
     Count(linkActivity.readsFinished);
     if (read < 0) {
+        lastPacket.result = PacketResult::LinkFailed;
         LinkFailure();
         return -1;
     }
+    lastPacket.reportsRead += read > 0 ? 1 : 0;
     return read;
 }
 
@@ -191,6 +203,7 @@ int Transact()
     linkActivity.commandWord.store(
         static_cast<std::uint16_t>(OutputReport[kFirstBodyAt] | OutputReport[kFirstBodyAt + 1] << 8),
         std::memory_order_relaxed);
+    lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
     if (WriteOutputReport() <= 0) {
         return -1;
     }
@@ -199,10 +212,16 @@ int Transact()
     // A reply too short to hold a data byte is no valid reply either: its
     // data would be the zeros ReadReport cleared, not the controller's.
     const int read = ReadReport();
-    if (read <= static_cast<int>(kReplyDataAt) || (InputReport[kReplyFlagsAt] & kFlagError) != 0 ||
-        ReplyLength() == 0) {
+    if (read < 0) {
         return -2;
     }
+    if (read <= static_cast<int>(kReplyDataAt) || (InputReport[kReplyFlagsAt] & kFlagError) != 0 ||
+        ReplyLength() == 0) {
+        lastPacket.result = read > 0 && (InputReport[kReplyFlagsAt] & kFlagError) != 0 ? PacketResult::Refused
+                                                                                        : PacketResult::Unacknowledged;
+        return -2;
+    }
+    lastPacket.result = PacketResult::Acknowledged;
     return read;
 }
 

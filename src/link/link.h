@@ -105,6 +105,30 @@ struct LinkActivity {
 };
 extern LinkActivity linkActivity;
 
+// How the packet last sent by SendCommand, or the request last made by
+// Transact, went: what a run record keeps of each of its packets.
+enum class PacketResult : std::uint8_t {
+    NoDevice,        // nothing was written: no device was open
+    NotSent,         // nothing was written: the step it belongs to stopped before it
+    Acknowledged,    // the acknowledgement (or the reply) came, without the error flag
+    Refused,         // the acknowledgement (or the reply) carried the error flag
+    Unacknowledged,  // no acknowledgement, or no valid reply, within 2000 ms
+    LinkFailed,      // a write or the read failed, and the device was closed
+};
+
+// Whether the controller may have acted on a packet with this result.
+constexpr bool WentOut(PacketResult result)
+{
+    return result == PacketResult::Acknowledged || result == PacketResult::Unacknowledged;
+}
+
+struct PacketReport {
+    PacketResult result;
+    std::uint8_t reportsWritten;
+    std::uint8_t reportsRead;
+};
+extern PacketReport lastPacket;
+
 // Closes the open device, if any, and releases its lock; both link-state
 // fields are cleared. The one way a device is closed.
 void CloseDevice();

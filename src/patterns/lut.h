@@ -15,6 +15,9 @@ namespace lumora {
 inline constexpr int kPatternLutCapacity = 128;
 inline constexpr int kImageLutCapacity = 64;
 
+// The upload and check functions below each send a command run of one step
+// (command_run.h), the same that the actions' runs send.
+
 // One pattern LUT entry, composed from its fields; sent as 3 bytes, least
 // significant first.
 //   bits 0-1 trigger type, 2-7 pattern number, 8-11 bit depth,
@@ -91,14 +94,6 @@ int UploadImageLut(int count, const std::uint8_t* indices);
 // outside 1 to 64 (nothing is sent).
 int UploadImageLutInOrder(int count, const std::uint8_t* indices);
 
-// The packets that UploadPatternLut (for the first count of words),
-// UploadImageLutInOrder and WaitLutValid send when every step succeeds,
-// appended to out in order, without sending anything. WaitLutValid's status
-// request is listed once; it goes out again while the controller is busy.
-void ListPatternLutUpload(const std::uint32_t* words, int count, std::vector<ListedPacket>& out);
-void ListImageLutUploadInOrder(const std::uint8_t* indices, int count, std::vector<ListedPacket>& out);
-void ListLutValidation(std::vector<ListedPacket>& out);
-
 // Asks the controller to check the uploaded tables and polls the status until
 // its busy bit (0x80) clears. Returns 0 with status set to the final status
 // byte, or -1: the check could not be started, a poll failed, or the busy bit
@@ -111,7 +106,8 @@ inline constexpr std::chrono::milliseconds kStatusPollBound{5000};
 void SetStatusPollBound(std::chrono::milliseconds bound);
 std::chrono::milliseconds StatusPollBound();
 
-// What the last WaitLutValid saw, for front ends that report it.
+// What the last check of the tables saw (WaitLutValid, or a run's check);
+// an action's outcome reads its run record instead.
 struct LutValidation {
     bool attempted;  // WaitLutValid ran since the last clear
     int result;      // its result

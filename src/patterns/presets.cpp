@@ -3,14 +3,16 @@
 #include "link/commands.h"
 #include "patterns/lut.h"
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 namespace lumora {
 
 namespace {
 
 constexpr std::uint8_t kLedsRgb = 0x07;
-constexpr std::int32_t kCrossMicroseconds = 8333;
+constexpr std::uint32_t kCrossMicroseconds = 8333;
 constexpr std::uint8_t kCrossImage = 4;
 constexpr int kPatternsPerImage = 3;
 constexpr int kFullFringePatterns = 31;
@@ -55,125 +57,161 @@ constexpr std::uint32_t kCrossWord =
         .Value();
 static_assert(kCrossWord == 0x67804);
 
-bool InRange(int value, int low, int high) { return value >= low && value <= high; }
-bool ValidFrequency(int frequency) { return InRange(frequency, kMinFrequency, kMaxFrequency); }
-bool ValidPicture(int picture) { return InRange(picture, kMinPicture, kMaxPicture); }
-
 // Exposure and frame period, in whole microseconds.
-std::int32_t PeriodMicroseconds(int frequency) { return 1000000 / frequency; }
+std::uint32_t PeriodMicroseconds(int frequency) { return static_cast<std::uint32_t>(1000000 / frequency); }
 
-// The pattern table has been filled; upload both tables and have them checked.
-void UploadAndValidate(int patternCount, int imageCount, const std::uint8_t* images)
+// The settings every preset but the cross begins with (the display mode only
+// where pattern mode is switched on), then the tables, their upload and check.
+void AppendPresetSettings(CommandRun& run, bool displayMode, int patternCount, int imageCount, int frequency)
 {
-    PatternLut.count = static_cast<std::uint32_t>(patternCount);
-    UploadPatternLut();
-    UploadImageLut(imageCount, images);
-    int status = 0;
-    WaitLutValid(status);  // the verdict is not acted on
+    const std::uint32_t period = PeriodMicroseconds(frequency);
+    if (displayMode) {
+        run.Command(CmdDisplayMode, kPatternMode);
+    }
+    run.Command(CmdPatternSource, kSourceFlash);
+    run.Command(CmdLutControl, LutControlPayload(run.tables.wordCount, true, patternCount, imageCount));
+    run.Command(CmdLongAxisFlip, kFlipOff);
+    run.Command(CmdShortAxisFlip, kFlipOn);
+    run.Command(CmdExposurePeriod, ExposureTimingPayload(period, period));
+    run.Command(CmdTriggerMode, kTriggerMode);
 }
 
-// LEDs on at 120 each, start the sequence, and after a one-second pause
-// start it again seven times.
-void StartTail()
+// Both tables uploaded, the two-entry image list exchanged, and checked; the
+// verdict is not acted on.
+void AppendUploadAndCheck(CommandRun& run)
 {
-    CommandRun tail;
-    AppendStartTail(tail, kLedCurrent, kLedCurrent, kLedCurrent);
-    RunCommands(tail, false);
+    run.Add(StepKind::PatternLutUpload);
+    run.Add(StepKind::ImageLutUpload);
+    run.steps[run.count - 1].exchangeTwoImages = true;
+    run.Add(StepKind::ValidateLuts);
+}
+
+// A preset with the start tail: LEDs on at 120 each, start, and after a
+// one-second pause start again seven times.
+void AppendPresetTail(CommandRun& run)
+{
+    AppendUploadAndCheck(run);
+    AppendStartTail(run, kLedCurrent, kLedCurrent, kLedCurrent);
+}
+
+// A refused preset's record: nothing was sent.
+RunRecord Invalid()
+{
+    RunRecord record;
+    record.invalid = true;
+    record.startsSequence = true;
+    return record;
+}
+
+RuleBreak Check(std::initializer_list<std::pair<const NumberRule*, int>> numbers)
+{
+    for (const auto& [rule, value] : numbers) {
+        if (!rule->Holds(value)) {
+            return {rule, value, false};
+        }
+    }
+    return {};
 }
 
 }  // namespace
 
-void ProjectFullFringes(int frequency)
+RuleBreak CheckFullFringes(int frequency) { return Check({{&kFrequencyRule, frequency}}); }
+
+RuleBreak CheckRange(int frequency, int firstPicture, int lastPicture)
 {
-    if (!ValidFrequency(frequency)) {
-        return;
-    }
-    const std::int32_t period = PeriodMicroseconds(frequency);
-    PatternLut.count = 0;
-    for (std::size_t i = 0; i < kFullFringeWords.size(); ++i) {
-        PatternLut.entries[i] = kFullFringeWords[i];
-    }
-    std::uint8_t images[kFullFringeImages];
+    RuleBreak broken = Check({{&kFrequencyRule, frequency}, {&kFirstRule, firstPicture}, {&kLastRule, lastPicture}});
+    broken.rangeOrder = !broken && firstPicture > lastPicture;
+    return broken;
+}
+
+RuleBreak CheckOnePicture(int frequency, int picture)
+{
+    return Check({{&kFrequencyRule, frequency}, {&kPictureRule, picture}});
+}
+
+RuleBreak CheckLedCurrents(int red, int green, int blue)
+{
+    return Check({{&kRedRule, red}, {&kGreenRule, green}, {&kBlueRule, blue}});
+}
+
+CommandRun PlanFullFringes(int frequency)
+{
+    CommandRun run;
+    std::copy(kFullFringeWords.begin(), kFullFringeWords.end(), run.tables.words);
+    run.tables.wordCount = kFullFringePatterns;
     for (int k = 0; k < kFullFringeImages; ++k) {
-        images[k] = static_cast<std::uint8_t>(k);
+        run.tables.images[k] = static_cast<std::uint8_t>(k);
     }
-
-    SendByteCommand(CmdDisplayMode, kPatternMode);
-    SendByteCommand(CmdPatternSource, kSourceFlash);
-    ConfigureSequence(kFullFringePatterns, kFullFringePatterns, kFullFringeImages);
-    SendByteCommand(CmdLongAxisFlip, kFlipOff);
-    SendByteCommand(CmdShortAxisFlip, kFlipOn);
-    SetExposureTiming(period, period);
-    SendByteCommand(CmdTriggerMode, kTriggerMode);
-    UploadAndValidate(kFullFringePatterns, kFullFringeImages, images);
-    StartTail();
+    run.tables.imageCount = kFullFringeImages;
+    AppendPresetSettings(run, true, kFullFringePatterns, kFullFringeImages, frequency);
+    AppendPresetTail(run);
+    return run;
 }
 
-void ProjectRange(int frequency, int firstPicture, int lastPicture)
+CommandRun PlanRange(int frequency, int firstPicture, int lastPicture)
 {
-    if (!ValidFrequency(frequency) || !ValidPicture(firstPicture) || !ValidPicture(lastPicture) ||
-        firstPicture > lastPicture) {
-        return;
-    }
-    const std::int32_t period = PeriodMicroseconds(frequency);
+    CommandRun run;
     const int first = firstPicture - 1;
-    const int last = lastPicture - 1;
-    const int count = last - first + 1;
-    PatternLut.count = 0;
+    const int count = lastPicture - firstPicture + 1;
     // One image index per pattern, not one per image.
-    std::uint8_t images[kMaxPicture];
-    for (int k = 0; first + k <= last; ++k) {
-        PatternLut.entries[k] = PatternRuleWord(first + k);
-        images[k] = static_cast<std::uint8_t>((first + k) / kPatternsPerImage);
+    for (int k = 0; k < count; ++k) {
+        run.tables.words[k] = PatternRuleWord(first + k);
+        run.tables.images[k] = static_cast<std::uint8_t>((first + k) / kPatternsPerImage);
     }
-
-    SendByteCommand(CmdDisplayMode, kPatternMode);
-    SendByteCommand(CmdPatternSource, kSourceFlash);
-    ConfigureSequence(count, 1, count);
-    SendByteCommand(CmdLongAxisFlip, kFlipOff);
-    SendByteCommand(CmdShortAxisFlip, kFlipOn);
-    SetExposureTiming(period, period);
-    SendByteCommand(CmdTriggerMode, kTriggerMode);
-    UploadAndValidate(count, count, images);
-    StartTail();
+    run.tables.wordCount = count;
+    run.tables.imageCount = count;
+    AppendPresetSettings(run, true, 1, count, frequency);
+    AppendPresetTail(run);
+    return run;
 }
 
-void ProjectOnePicture(int frequency, int picture)
+CommandRun PlanOnePicture(int frequency, int picture)
 {
-    if (!ValidFrequency(frequency) || !ValidPicture(picture)) {
-        return;
-    }
-    const std::int32_t period = PeriodMicroseconds(frequency);
+    CommandRun run;
     const int pattern = picture - 1;
-    PatternLut.count = 0;
-    PatternLut.entries[0] = PatternRuleWord(pattern);
-    const std::uint8_t image = static_cast<std::uint8_t>(pattern / kPatternsPerImage);
-
+    run.tables.words[0] = PatternRuleWord(pattern);
+    run.tables.images[0] = static_cast<std::uint8_t>(pattern / kPatternsPerImage);
+    run.tables.wordCount = run.tables.imageCount = 1;
     // No display-mode command: the controller stays in the mode it is in.
-    SendByteCommand(CmdPatternSource, kSourceFlash);
-    ConfigureSequence(1, 1, 1);
-    SendByteCommand(CmdLongAxisFlip, kFlipOff);
-    SendByteCommand(CmdShortAxisFlip, kFlipOn);
-    SetExposureTiming(period, period);
-    SendByteCommand(CmdTriggerMode, kTriggerMode);
-    UploadAndValidate(1, 1, &image);
-    StartTail();
+    AppendPresetSettings(run, false, 1, 1, frequency);
+    AppendPresetTail(run);
+    return run;
 }
 
-void ProjectCross()
+CommandRun PlanCross()
 {
-    PatternLut.count = 0;
-    PatternLut.entries[0] = kCrossWord;
-    const std::uint8_t image = kCrossImage;
-
+    CommandRun run;
+    run.tables.words[0] = kCrossWord;
+    run.tables.images[0] = kCrossImage;
+    run.tables.wordCount = run.tables.imageCount = 1;
     // No display mode, no axis flips, no LED polarity or currents, one start.
-    SendByteCommand(CmdPatternSource, kSourceFlash);
-    ConfigureSequence(1, 1, 1);
-    SetExposureTiming(kCrossMicroseconds, kCrossMicroseconds);
-    SendByteCommand(CmdTriggerMode, kTriggerMode);
-    UploadAndValidate(1, 1, &image);
-    SendByteCommand(CmdLedEnable, kLedsRgb);
-    SendByteCommand(CmdPatternStartStop, kSequenceStart);
+    run.Command(CmdPatternSource, kSourceFlash);
+    run.Command(CmdLutControl, LutControlPayload(1, true, 1, 1));
+    run.Command(CmdExposurePeriod, ExposureTimingPayload(kCrossMicroseconds, kCrossMicroseconds));
+    run.Command(CmdTriggerMode, kTriggerMode);
+    AppendUploadAndCheck(run);
+    run.Command(CmdLedEnable, kLedsRgb);
+    run.Command(CmdPatternStartStop, kSequenceStart);
+    return run;
 }
+
+RunRecord ProjectFullFringes(int frequency)
+{
+    return CheckFullFringes(frequency) ? Invalid() : RunCommands(PlanFullFringes(frequency), false);
+}
+
+RunRecord ProjectRange(int frequency, int firstPicture, int lastPicture)
+{
+    return CheckRange(frequency, firstPicture, lastPicture)
+               ? Invalid()
+               : RunCommands(PlanRange(frequency, firstPicture, lastPicture), false);
+}
+
+RunRecord ProjectOnePicture(int frequency, int picture)
+{
+    return CheckOnePicture(frequency, picture) ? Invalid() : RunCommands(PlanOnePicture(frequency, picture), false);
+}
+
+RunRecord ProjectCross() { return RunCommands(PlanCross(), false); }
 
 }  // namespace lumora

@@ -82,10 +82,13 @@ bool DeriveTables(const Sequence& sequence, LutTables& tables)
     return true;
 }
 
-CommandRun PlanSequence(const Sequence& sequence, const LutTables& tables)
+bool PlanSequence(const Sequence& sequence, CommandRun& run)
 {
-    CommandRun run;
-    run.tables = &tables;
+    run = CommandRun{};
+    const LutTables& tables = run.tables;
+    if (!DeriveTables(sequence, run.tables)) {
+        return false;
+    }
     run.Command(CmdDisplayMode, kPatternMode);
     run.Command(CmdPatternSource, kSourceFlash);
     // Every entry counts as a pattern of its own.
@@ -108,16 +111,19 @@ CommandRun PlanSequence(const Sequence& sequence, const LutTables& tables)
     run.Add(StepKind::ValidateLuts);
     run.Add(StepKind::StartGate);
     AppendStartTail(run, sequence.ledRed, sequence.ledGreen, sequence.ledBlue);
-    return run;
+    return true;
 }
 
-SequenceOutcome RunSequence(const Sequence& sequence, bool startAnyway)
+RunRecord RunSequence(const Sequence& sequence, bool startAnyway)
 {
-    LutTables tables;
-    if (!DeriveTables(sequence, tables)) {
-        return {false, false};
+    CommandRun run;
+    if (!PlanSequence(sequence, run)) {
+        RunRecord refused;
+        refused.invalid = true;
+        refused.startsSequence = true;
+        return refused;
     }
-    return {true, RunCommands(PlanSequence(sequence, tables), startAnyway)};
+    return RunCommands(run, startAnyway);
 }
 
 }  // namespace lumora

@@ -98,26 +98,20 @@ LutWord EntryWord(const SequenceEntry& entry);
 // more than 128, or needs more than 64 image LUT entries.
 bool DeriveTables(const Sequence& sequence, LutTables& tables);
 
-// The sequence's command run; its upload steps send `tables` (from
-// DeriveTables), which must outlive the run. Returns the run.
+// Plans the sequence's command run into run, its tables from DeriveTables.
+// Returns false, with run unspecified, when the sequence does not fit them.
 //   CmdDisplayMode [01], CmdPatternSource [03],
 //   CmdLutControl [n-1, repeat, n-1, m-1], the two flips,
 //   CmdExposurePeriod (exposure, period), CmdTriggerMode [01],
 //   CmdTrigOut1 / CmdTrigOut2 where given, the pattern LUT, the image LUT in
 //   list order, the check, the start gate, the start tail with the
 //   sequence's LED currents.
-CommandRun PlanSequence(const Sequence& sequence, const LutTables& tables);
-
-// What sending a sequence came to.
-struct SequenceOutcome {
-    bool sent;     // false: the sequence does not fit the tables (see DeriveTables); nothing was sent
-    bool started;  // the start tail went out
-};
+bool PlanSequence(const Sequence& sequence, CommandRun& run);
 
 // Sends a sequence that ReadSequenceFile accepted: its command run, with the
 // start tail only when the controller accepted the tables (status 0) or
-// startAnyway is set. Allocates nothing. Returns what happened; the link
-// counters say which commands failed, lastLutValidation what the check said.
-SequenceOutcome RunSequence(const Sequence& sequence, bool startAnyway);
+// startAnyway is set. Allocates nothing. Returns the run's record, marked
+// invalid with nothing sent when the sequence does not fit the tables.
+RunRecord RunSequence(const Sequence& sequence, bool startAnyway);
 
 }  // namespace lumora

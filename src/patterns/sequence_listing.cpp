@@ -30,30 +30,64 @@ std::string Flags(const LutWord& fields)
     return flags.empty() ? "-" : flags;
 }
 
+std::uint32_t U32At(const std::uint8_t* bytes)
+{
+    return static_cast<std::uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16) | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
 }  // namespace
 
-SequenceListing ListSequence(const Sequence& sequence)
+SequenceListing ListPlan(const CommandRun& run)
 {
-    SequenceListing listing = {sequence.exposureUs, sequence.periodUs, sequence.repeat, {}, {}, {}};
-    LutTables tables;
-    if (!DeriveTables(sequence, tables)) {
+    SequenceListing listing = {false, 0, 0, true, {}, {}, {}};
+    const LutTables& tables = run.tables;
+    bool exchangeTwo = false;
+    for (int i = 0; i < run.count; ++i) {
+        const RunStep& step = run.steps[i];
+        listing.hasTables = listing.hasTables || step.kind == StepKind::PatternLutUpload;
+        exchangeTwo = exchangeTwo || (step.kind == StepKind::ImageLutUpload && step.exchangeTwoImages);
+        if (step.kind == StepKind::Command && step.command == CmdExposurePeriod) {
+            listing.exposureUs = U32At(step.payload);
+            listing.periodUs = U32At(step.payload + 4);
+        }
+        if (step.kind == StepKind::Command && step.command == CmdLutControl) {
+            listing.repeat = step.payload[1] != 0;
+        }
+    }
+    listing.run = ListCommands(run);
+    if (!listing.hasTables || tables.wordCount < 0 || tables.wordCount > kPatternLutCapacity ||
+        tables.imageCount < 0 || tables.imageCount > kImageLutCapacity) {
         return listing;
     }
     listing.images.assign(tables.images, tables.images + tables.imageCount);
+    if (exchangeTwo && tables.imageCount == 2) {
+        std::swap(listing.images[0], listing.images[1]);
+    }
     // Each swapping word moves the controller on to the next image LUT entry.
     int imageAt = -1;
     for (int i = 0; i < tables.wordCount; ++i) {
         const LutWord fields = LutWord::FromValue(tables.words[i]);
         imageAt += fields.bufferSwap ? 1 : 0;
-        listing.entries.push_back({i, imageAt < 0 ? -1 : tables.images[imageAt], fields, tables.words[i]});
+        const bool shown = imageAt >= 0 && imageAt < static_cast<int>(listing.images.size());
+        listing.entries.push_back({i, shown ? listing.images[static_cast<std::size_t>(imageAt)] : -1, fields,
+                                   tables.words[i]});
     }
-    listing.run = ListCommands(PlanSequence(sequence, tables));
     return listing;
 }
 
-std::string RenderSequenceListing(const SequenceListing& listing)
+SequenceListing ListSequence(const Sequence& sequence)
 {
-    std::string text;
+    CommandRun run;
+    if (!PlanSequence(sequence, run)) {
+        return {true, sequence.exposureUs, sequence.periodUs, sequence.repeat, {}, {}, {}};
+    }
+    return ListPlan(run);
+}
+
+namespace {
+
+void RenderTables(const SequenceListing& listing, std::string& text)
+{
     Append(text, "exposure %u us, period %u us, %s; %zu pattern LUT entr%s, %zu image LUT entr%s\n",
            listing.exposureUs, listing.periodUs, listing.repeat ? "repeating" : "once", listing.entries.size(),
            listing.entries.size() == 1 ? "y" : "ies", listing.images.size(), listing.images.size() == 1 ? "y" : "ies");
@@ -71,7 +105,18 @@ std::string RenderSequenceListing(const SequenceListing& listing)
     for (const std::uint8_t image : listing.images) {
         Append(text, " %u", image);
     }
-    text += "\n\ncommand run\n";
+    text += "\n\n";
+}
+
+}  // namespace
+
+std::string RenderSequenceListing(const SequenceListing& listing)
+{
+    std::string text;
+    if (listing.hasTables) {
+        RenderTables(listing, text);
+    }
+    text += "command run\n";
     bool behindGate = false;
     int number = 0;
     for (const RunListingLine& line : listing.run) {

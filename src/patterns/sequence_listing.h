@@ -1,5 +1,6 @@
-// What a sequence would do, shown without a module: both tables decoded and
-// the exact command run, from the same run that RunSequence sends.
+// What a command run would do, shown without a module: both tables decoded
+// and the exact packets, from the same run that is sent. Every action lists
+// its plan this way, a sequence file's and a preset's alike.
 #pragma once
 
 #include "patterns/command_run.h"
@@ -21,6 +22,7 @@ struct ListedEntry {
 };
 
 struct SequenceListing {
+    bool hasTables;  // the run uploads look-up tables; the fields up to the run describe them
     std::uint32_t exposureUs;
     std::uint32_t periodUs;
     bool repeat;
@@ -29,14 +31,18 @@ struct SequenceListing {
     std::vector<RunListingLine> run;   // every packet, in order
 };
 
-// Decodes both tables and lists the command run of a sequence that
-// ReadSequenceFile accepted. Returns the listing; its vectors are empty when
-// the sequence does not fit the tables.
+// Decodes both tables of the run, when it uploads them, and lists its
+// packets. Returns the listing.
+SequenceListing ListPlan(const CommandRun& run);
+
+// The same for a sequence that ReadSequenceFile accepted. Returns the
+// listing; its vectors are empty when the sequence does not fit the tables.
 SequenceListing ListSequence(const Sequence& sequence);
 
-// The listing as text: a summary line, the pattern LUT (entry, image,
-// pattern, bits, colour, flags, word in hex), the image LUT, then the command
-// run with each payload in hex, one numbered packet a line. Returns the text.
+// The listing as text: for a run with tables a summary line, the pattern LUT
+// (entry, image, pattern, bits, colour, flags, word in hex) and the image
+// LUT; then the command run with each payload in hex, one numbered packet a
+// line. Returns the text.
 std::string RenderSequenceListing(const SequenceListing& listing);
 
 }  // namespace lumora

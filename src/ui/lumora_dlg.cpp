@@ -106,13 +106,13 @@ void CLumoraDlg::DoDataExchange(CDataExchange& dx)
 {
     DDX_Check(dx, qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED)), usbConnected);
     DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_FREQUENCY)), frequency);
-    DDV_MinMaxInt(dx, frequency, kMinFrequency, kMaxFrequency);
+    DDV_MinMaxInt(dx, frequency, kFrequencyRule.low, kFrequencyRule.high);
     DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_PICTURE)), picture);
-    DDV_MinMaxInt(dx, picture, kMinPicture, kMaxPicture);
+    DDV_MinMaxInt(dx, picture, kPictureRule.low, kPictureRule.high);
     DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_PICTURE_M)), pictureM);
-    DDV_MinMaxInt(dx, pictureM, kMinPicture, kMaxPicture);
+    DDV_MinMaxInt(dx, pictureM, kFirstRule.low, kFirstRule.high);
     DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_PICTURE_N)), pictureN);
-    DDV_MinMaxInt(dx, pictureN, kMinPicture, kMaxPicture);
+    DDV_MinMaxInt(dx, pictureN, kLastRule.low, kLastRule.high);
 }
 
 bool CLumoraDlg::OnInitDialog()
@@ -222,8 +222,8 @@ void CLumoraDlg::StartAction(const Action& action, int button)
 
     actionDone_.store(false, std::memory_order_relaxed);
     worker_ = std::thread([this, action] {
-        RunAction(action);
-        outcome_ = ConcludeAction(action, Audience::Dialog);
+        const ActionRecord record = RunAction(action);
+        outcome_ = ConcludeAction(action, record, Audience::Dialog);
         actionDone_.store(true, std::memory_order_release);
     });
     progressTimer_->start();
@@ -312,12 +312,12 @@ void CLumoraDlg::OnProjectRange()
     if (!UpdateData(true)) {
         return;
     }
-    if (pictureM > pictureN) {
+    const Action range{.kind = ActionKind::Range, .frequency = frequency, .first = pictureM, .last = pictureN};
+    if (BrokenRule(range).rangeOrder) {
         PromptAndFocus(hooks.prompt, this, GetDlgItem(IDC_PICTURE_M), Sentence(RangeOrderProblem()));
         return;
     }
-    StartAction({.kind = ActionKind::Range, .frequency = frequency, .first = pictureM, .last = pictureN},
-                IDC_PROJECT_RANGE);
+    StartAction(range, IDC_PROJECT_RANGE);
 }
 
 void CLumoraDlg::OnProjectOnePicture()

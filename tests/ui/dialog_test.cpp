@@ -500,7 +500,8 @@ private slots:
         const int failure = int(lumora::Severity::Failure);
 
         QTest::newRow("accepted") << "connect" << int(IDC_PROJECT_FULL_FRINGES)
-                                  << "Project Full Fringes at 10 Hz: sent; the controller accepted the tables." << ok;
+                                  << "Project Full Fringes at 10 Hz: sent; the controller accepted the tables; the sequence was started."
+                                  << ok;
         QTest::newRow("preset before ConnectUSB") << "" << int(IDC_PROJECT_FULL_FRINGES)
                                                   << "Not connected; press ConnectUSB first." << failure;
         QTest::newRow("no module") << "no module" << int(IDC_CONNECT_USB) << "No module attached (USB 0451:6401)."
@@ -512,9 +513,10 @@ private slots:
                                                     "process {pid})."
                                                  << failure;
         QTest::newRow("refusing module") << "connect, refusing" << int(IDC_PAUSE)
-                                         << "The controller refused 1 command." << failure;
+                                         << "Pause: the controller refused CmdPatternStartStop." << failure;
         QTest::newRow("link fails mid-run") << "connect, third write fails" << int(IDC_PROJECT_CROSS)
-                                            << "The link failed and the module was closed; press ConnectUSB."
+                                            << "Project Cross: the link failed at CmdExposurePeriod, command 3 of 16, and the module "
+                                               "was closed; the sequence was not started; press ConnectUSB."
                                             << failure;
         QTest::newRow("check gives up") << "connect, busy" << int(IDC_PROJECT_ONE_PICTURE)
                                         << "Project picture 12 at 10 Hz: the controller stayed busy checking the "
@@ -659,7 +661,7 @@ private slots:
         QVERIFY(shown.filter("uploading the look-up tables").size() > 0);
         QVERIFY(shown.filter("starting the sequence").size() > 0);
         QCOMPARE(dlg->StatusLine()->text(),
-                 QStringLiteral("Project picture 12 at 10 Hz: sent; the controller accepted the tables."));
+                 QStringLiteral("Project picture 12 at 10 Hz: sent; the controller accepted the tables; the sequence was started."));
     }
 
     // Closing during an action waits for its end; then the request counts.
@@ -707,7 +709,7 @@ private slots:
 
         const QString good = "frequency_hz = 60\n[[pattern]]\nimage = 3\npattern = [0, 1]\n";
         QTest::newRow("accepted") << good << "00" << QString()
-                                  << "Sequence scan.toml: sent; the controller accepted the tables." << 29;
+                                  << "Sequence scan.toml: sent; the controller accepted the tables; the sequence was started." << 29;
         QTest::newRow("rejected: not started")
             << good << "05" << QString()
             << "\u2716 Sequence scan.toml: the controller rejected the tables (status 0x05); the sequence was not "
