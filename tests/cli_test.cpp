@@ -122,6 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "the controller refused 13 of 17 commands, the first CmdDisplayMode; the controller gave no valid "
                 "answer to the table check; the sequence was not started."},
         CliCase{"SequenceMissing", {"sequence", EXAMPLES_DIR "/fringes-8bit.toml"}, 0, Ok, 0, 1, 0, "No module attached"},
+        CliCase{"RangeCheckSendsNothing", {"range", "1", "12", "-f", "30", "--check"}, 0, Ok, 0, 0, 0, ""},
+        CliCase{"VideoModeCheckSendsNothing", {"start", "--check"}, 0, Ok, 0, 0, 0, ""},
+        CliCase{"LedsCheckSendsNothing", {"leds", "--check", "1", "2", "3"}, 0, Ok, 0, 0, 0, ""},
+        CliCase{"CheckKeepsTheRules", {"range", "--check", "12", "1"}, 0, Ok, 0, 2, 0, "must not be greater"},
         CliCase{"SequenceCheckSendsNothing", {"sequence", "--check", EXAMPLES_DIR "/fringes-8bit.toml"}, 0, Ok, 0, 0, 0, ""},
         CliCase{"SequenceNeedsAFile", {"sequence", "--check"}, 1, Ok, 0, 2, 0, "'sequence' needs [--check] [--start-anyway] FILE"},
         CliCase{"SequenceFileNotThere", {"sequence", "/nonexistent/scan.toml"}, 1, Ok, 0, 2, 0, "lumoractl: /nonexistent/scan.toml: cannot open the file: No such file or directory\n"},

@@ -6,7 +6,9 @@
 // read) failing. Each run must show that the action returns, the device is
 // closed exactly once, nothing touches the closed handle, nothing is written
 // after the failure, later actions fail at once without traffic, and a
-// reconnect brings back the clean run.
+// reconnect brings back the clean run. Each run's record must tell the same
+// story as the wire.
+#include "actions/action.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "patterns/sequence.h"
@@ -23,15 +25,15 @@ using ::testing::IsEmpty;
 
 namespace {
 
-struct Action {
+struct MatrixAction {
     const char* name;
-    std::function<void()> run;
+    std::function<RunRecord()> run;
     bool opensDevice;   // the action opens the controller itself
     bool validates;     // the action uploads look-up tables and polls their check
     bool gated = false; // the action starts the sequence only when the check accepted the tables
 };
 
-void PrintTo(const Action& action, std::ostream* out) { *out << action.name; }
+void PrintTo(const MatrixAction& action, std::ostream* out) { *out << action.name; }
 
 // An operator's own sequence: two images, both trigger outputs.
 Sequence OwnSequence()
@@ -46,19 +48,56 @@ Sequence OwnSequence()
 
 // Presets at a fixed frequency, with the dialog's default pictures, and a
 // sequence of the operator's own.
-const std::vector<Action>& Actions()
+// Each goes through RunAction, as the front ends run it.
+RunRecord Run(const lumora::Action& action) { return RunAction(action).run; }
+
+const std::vector<MatrixAction>& Actions()
 {
-    static const std::vector<Action> actions = {
-        {"VideoMode", [] { StartVideoMode(); }, true, false},
-        {"Pause", [] { PauseSequence(); }, false, false},
-        {"Stop", [] { StopSequence(); }, false, false},
-        {"FullFringes", [] { ProjectFullFringes(10); }, false, true},
-        {"Range", [] { ProjectRange(10, 10, 20); }, false, true},
-        {"OnePicture", [] { ProjectOnePicture(10, 12); }, false, true},
-        {"Cross", [] { ProjectCross(); }, false, true},
-        {"OwnSequence", [] { RunSequence(OwnSequence(), false); }, false, true, true},
+    static const std::vector<MatrixAction> actions = {
+        {"VideoMode", [] { return Run({.kind = ActionKind::StartVideoMode}); }, true, false},
+        {"Pause", [] { return Run({.kind = ActionKind::Pause}); }, false, false},
+        {"Stop", [] { return Run({.kind = ActionKind::Stop}); }, false, false},
+        {"Leds", [] { return Run({.kind = ActionKind::Leds, .leds = {1, 2, 3}}); }, false, false},
+        {"FullFringes", [] { return Run({.kind = ActionKind::FullFringes, .frequency = 10}); }, false, true},
+        {"Range", [] { return Run({.kind = ActionKind::Range, .frequency = 10, .first = 10, .last = 20}); }, false,
+         true},
+        {"OnePicture", [] { return Run({.kind = ActionKind::OnePicture, .frequency = 10, .first = 12}); }, false,
+         true},
+        {"Cross", [] { return Run({.kind = ActionKind::Cross}); }, false, true},
+        {"OwnSequence",
+         [] {
+             return Run({.kind = ActionKind::Sequence, .sequence = std::make_shared<const Sequence>(OwnSequence())});
+         },
+         false, true, true},
     };
     return actions;
+}
+
+// The commands of the record's packets that reached the wire, a status
+// request polled several times once: "CmdLedEnable", "read CmdValidate".
+std::vector<std::string> RecordedOnTheWire(const RunRecord& record)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < record.count; ++i) {
+        const PacketRecord& packet = record.packets[i];
+        if (WentOut(packet.result) || packet.result == PacketResult::Refused) {
+            names.push_back(std::string(packet.readRequest ? "read " : "") + CommandNames[packet.command]);
+        }
+    }
+    return names;
+}
+
+// The commands of the packets the controller saw, polls taken as one.
+std::vector<std::string> CommandsOf(const std::vector<std::string>& packets)
+{
+    std::vector<std::string> names;
+    for (const std::string& packet : packets) {
+        std::string name = packet.substr(0, packet.find(" ["));
+        if (names.empty() || name != names.back() || !name.starts_with("read ")) {
+            names.push_back(std::move(name));
+        }
+    }
+    return names;
 }
 
 // What one clean run of an action does on the wire.
@@ -98,7 +137,7 @@ public:
 };
 [[maybe_unused]] ::testing::Environment* const kMatrixReport = ::testing::AddGlobalTestEnvironment(new MatrixReport);
 
-class FaultMatrix : public SimTest, public ::testing::WithParamInterface<Action> {
+class FaultMatrix : public SimTest, public ::testing::WithParamInterface<MatrixAction> {
 protected:
     void SetUp() override
     {
@@ -128,23 +167,28 @@ protected:
     CleanRun Dry()
     {
         Fresh();
-        GetParam().run();
+        const RunRecord record = GetParam().run();
         CleanRun clean{sim::CallCount("hid_write"), sim::CallCount("hid_read_timeout"), Sent()};
         EXPECT_THAT(sim::Violations(), IsEmpty());
         EXPECT_GT(clean.writes, 0);
+        EXPECT_EQ(record.CountOf(PacketResult::Acknowledged), record.count) << "a clean run is acknowledged whole";
+        EXPECT_EQ(record.verdict, GetParam().validates ? TableVerdict::Accepted : TableVerdict::None);
+        EXPECT_EQ(record.started, record.startsSequence);
+        EXPECT_EQ(record.startsSequence, GetParam().validates);
         return clean;
     }
 
     // Runs one case of the matrix: sets the fault up on a fresh connection,
     // runs the action, checks. Counts the run and whether it failed.
-    void Case(const std::string& label, const std::function<void()>& arrange, const std::function<void()>& check)
+    void Case(const std::string& label, const std::function<void()>& arrange,
+              const std::function<void(const RunRecord&)>& check)
     {
         SCOPED_TRACE(std::string(GetParam().name) + ", " + label);
         const int failedBefore = FailedParts();
         Fresh();
         arrange();
-        GetParam().run();
-        check();
+        const RunRecord record = GetParam().run();
+        check(record);
         EXPECT_THAT(sim::Violations(), IsEmpty());
         ++tally.runs;
         tally.failedRuns += FailedParts() > failedBefore ? 1 : 0;
@@ -185,9 +229,12 @@ protected:
     void ExpectDeadUntilReconnect()
     {
         sim::ClearRecords();
-        for (const Action& later : Actions()) {
+        for (const MatrixAction& later : Actions()) {
             if (!later.opensDevice) {
-                later.run();
+                const RunRecord record = later.run();
+                EXPECT_EQ(record.CountOf(PacketResult::NoDevice) + record.CountOf(PacketResult::NotSent), record.count)
+                    << later.name << " sent nothing";
+                EXPECT_FALSE(record.started);
             }
         }
         EXPECT_EQ(PauseSequence(), -1);
@@ -212,6 +259,30 @@ protected:
         EXPECT_EQ(sim::OpenHandleCount(), 1);
     }
 
+    // The link failed at one packet: those before it went out, none after it.
+    static void ExpectRecordedLinkFailure(const RunRecord& record)
+    {
+        ASSERT_GE(record.linkFailedAt, 0);
+        EXPECT_EQ(record.packets[record.linkFailedAt].result, PacketResult::LinkFailed);
+        for (int i = 0; i < record.count; ++i) {
+            const PacketResult result = record.packets[i].result;
+            if (i < record.linkFailedAt) {
+                EXPECT_TRUE(WentOut(result)) << "packet " << i;
+            } else if (i > record.linkFailedAt) {
+                EXPECT_TRUE(result == PacketResult::NoDevice || result == PacketResult::NotSent) << "packet " << i;
+            }
+        }
+        const bool startedBefore = [&] {
+            for (int i = 0; i < record.linkFailedAt; ++i) {
+                if (record.packets[i].command == CmdPatternStartStop) {
+                    return true;
+                }
+            }
+            return false;
+        }();
+        EXPECT_EQ(record.started, startedBefore && record.startsSequence);
+    }
+
     void ExpectStillOpen()
     {
         EXPECT_EQ(sim::CallCount("hid_close"), GetParam().opensDevice ? 1 : 0) << "only the action's own reopen closes";
@@ -228,8 +299,9 @@ TEST_P(FaultMatrix, EveryFailedWrite)
     for (int k = 1; k <= clean_.writes; ++k) {
         Case("write " + std::to_string(k) + " of " + std::to_string(clean_.writes),
              [k] { sim::FailWriteAt(k); },
-             [&, k] {
+             [&, k](const RunRecord& record) {
                  ExpectLinkClosedAfterFailure("hid_write", k);
+                 ExpectRecordedLinkFailure(record);
                  EXPECT_EQ(sim::WrittenReports().size(), static_cast<std::size_t>(k - 1))
                      << "no report is written after the failure";
                  ExpectDeadUntilReconnect();
@@ -242,8 +314,9 @@ TEST_P(FaultMatrix, EveryFailedRead)
     for (int k = 1; k <= clean_.reads; ++k) {
         Case("read " + std::to_string(k) + " of " + std::to_string(clean_.reads),
              [k] { sim::FailReadAt(k); },
-             [&, k] {
+             [&, k](const RunRecord& record) {
                  ExpectLinkClosedAfterFailure("hid_read_timeout", k);
+                 ExpectRecordedLinkFailure(record);
                  ExpectDeadUntilReconnect();
              });
     }
@@ -278,9 +351,13 @@ std::vector<std::string> UnderRefusal(const std::vector<std::string>& clean)
 TEST_P(FaultMatrix, ControllerRefusesEverything)
 {
     Case("error flag on every acknowledgement", [] { sim::SetAckMode(sim::AckMode::ErrorFlag); },
-         [&] {
+         [&](const RunRecord& record) {
              const std::vector<std::string> expected =
                  UnderRefusal(UpToAFailedCheck(clean_.packets, GetParam().gated));
+             EXPECT_THAT(RecordedOnTheWire(record), ElementsAreArray(CommandsOf(Sent())));
+             EXPECT_EQ(record.CountOf(PacketResult::Refused), static_cast<int>(expected.size()));
+             EXPECT_EQ(record.verdict, GetParam().validates ? TableVerdict::NoAnswer : TableVerdict::None);
+             EXPECT_FALSE(record.started) << "every start was refused";
              EXPECT_THAT(Sent(), ElementsAreArray(expected)) << "the list runs on to its end";
              EXPECT_EQ(linkCounters.commandsSent, 0u);
              EXPECT_EQ(linkCounters.refusals, expected.size());
@@ -299,8 +376,12 @@ TEST_P(FaultMatrix, SilentController)
              sim::SetAckMode(sim::AckMode::Silent);
              sim::SetStatusReply(sim::StatusReply::Silent);
          },
-         [&] {
+         [&](const RunRecord& record) {
              const std::vector<std::string> expected = UpToAFailedCheck(clean_.packets, GetParam().gated);
+             EXPECT_THAT(RecordedOnTheWire(record), ElementsAreArray(CommandsOf(Sent())));
+             EXPECT_EQ(record.CountOf(PacketResult::Unacknowledged), static_cast<int>(expected.size()));
+             EXPECT_EQ(record.verdict, GetParam().validates ? TableVerdict::NoAnswer : TableVerdict::None);
+             EXPECT_EQ(record.started, GetParam().validates && !GetParam().gated);
              EXPECT_THAT(Sent(), ElementsAreArray(expected)) << "a missing acknowledgement fails nothing";
              const unsigned writePackets = static_cast<unsigned>(expected.size()) - (GetParam().validates ? 1 : 0);
              EXPECT_EQ(linkCounters.missingAcks, writePackets);
@@ -317,7 +398,10 @@ TEST_P(FaultMatrix, SilentController)
 TEST_P(FaultMatrix, ControllerBusyForever)
 {
     Case("status busy on every read", [] { sim::SetStatusSeries({0x80}); },
-         [&] {
+         [&](const RunRecord& record) {
+             EXPECT_THAT(RecordedOnTheWire(record), ElementsAreArray(CommandsOf(Sent())));
+             EXPECT_EQ(record.verdict, GetParam().validates ? TableVerdict::StayedBusy : TableVerdict::None);
+             EXPECT_EQ(record.started, GetParam().validates && !GetParam().gated);
              // The repeated status reads, taken as one, leave the clean run.
              std::vector<std::string> collapsed;
              int polls = 0;

@@ -115,6 +115,22 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"Refused", kFringes, Dialog, true, [] { sim::SetAckMode(sim::AckMode::ErrorFlag); },
                     Severity::Failure, Problem::Refused, "Project Full Fringes at 10 Hz: the controller refused 25 of 29 commands, the first CmdDisplayMode; "
                     "the controller gave no valid answer to the table check; the sequence was not started."},
+        OutcomeCase{"OneRefusalAmongMany", kFringes, Script, true, [] { sim::RefuseCommand(0x0B01); },
+                    Severity::Failure, Problem::Refused,
+                    "Project Full Fringes at 10 Hz: the controller refused 1 of 29 commands, the first CmdLedCurrent; "
+                    "the controller accepted the tables; the sequence was started."},
+        OutcomeCase{"RefusedAndRejected", kPicture, Script, true,
+                    [] {
+                        sim::RefuseCommand(0x1A22);
+                        sim::SetStatusSeries({0x05});
+                    },
+                    Severity::Failure, Problem::Refused,
+                    "Project picture 12 at 10 Hz: the controller refused 1 of 28 commands, the first CmdPatternSource; "
+                    "the controller rejected the tables (status 0x05); the sequence was started anyway."},
+        OutcomeCase{"SequenceWithARefusalStillStartsOnAcceptedTables", SequenceAction(false), Script, true,
+                    [] { sim::RefuseCommand(0x1A22); }, Severity::Failure, Problem::Refused,
+                    "Sequence fringes-8bit.toml: the controller refused 1 of 29 commands, the first CmdPatternSource; "
+                    "the controller accepted the tables; the sequence was started."},
         OutcomeCase{"OneRefusal", kStop, Script, true, [] { sim::RefuseCommand(0x1A24); }, Severity::Failure,
                     Problem::Refused, "Stop: the controller refused CmdPatternStartStop."},
         OutcomeCase{"LinkFailsForTheOperator", kCross, Dialog, true, [] { sim::FailWriteAt(3); }, Severity::Failure,
