@@ -14,8 +14,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,6 +45,51 @@ auto OnLink(Work work)
     const py::gil_scoped_release released;
     const std::lock_guard lock(linkMutex);
     return work();
+}
+
+// How often a waiting call looks for Ctrl-C.
+constexpr std::chrono::milliseconds kSignalPoll{50};
+
+// Runs an action's work on the link on a thread of its own, while this
+// thread, holding the GIL only between waits, lets Python's signal handlers
+// run every 50 ms. A handler that raises (Ctrl-C: KeyboardInterrupt) cancels
+// the action, which ends within a read slice; its exception is left in
+// `raised` to be raised once the work is done. Returns what work returns.
+template <class Work>
+auto OnLinkCancellable(Work work, std::optional<py::error_already_set>& raised)
+{
+    std::optional<decltype(work())> result;
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    bool done = false;
+    std::thread worker([&] {
+        {
+            const std::lock_guard lock(linkMutex);
+            ClearCancel();
+            result.emplace(work());
+        }
+        const std::lock_guard lock(doneMutex);
+        done = true;
+        doneChanged.notify_one();
+    });
+    for (;;) {
+        {
+            const py::gil_scoped_release released;
+            std::unique_lock lock(doneMutex);
+            if (doneChanged.wait_for(lock, kSignalPoll, [&] { return done; })) {
+                break;
+            }
+        }
+        if (!raised && PyErr_CheckSignals() != 0) {
+            raised.emplace();  // takes the error the handler raised
+            RequestCancel();
+        }
+    }
+    {
+        const py::gil_scoped_release released;
+        worker.join();
+    }
+    return std::move(*result);
 }
 
 // A file name or a device node's path, as Python decodes and encodes file
@@ -92,6 +140,8 @@ const char* ExceptionFor(Problem problem)
         return "TableCheckFailed";
     case Problem::SequenceFile:
         return "SequenceFileError";
+    case Problem::Cancelled:
+        return "Cancelled";
     case Problem::InvalidArgument:  // the module checks arguments first and raises ValueError
     case Problem::OpenFailed:
     case Problem::None:
@@ -195,16 +245,25 @@ public:
     // raises it.
     Outcome Run(const Action& action)
     {
-        auto [outcome, module] = OnLink([&] {
-            if (openRig != number_) {
-                return std::pair(NoModuleOpen(Audience::Script), std::optional<OpenModule>());
-            }
-            const ActionRecord record = RunAction(action);
-            Outcome concluded = ConcludeAction(action, record, Audience::Script);
-            return std::pair(std::move(concluded), std::optional<OpenModule>(record.module));
-        });
+        std::optional<py::error_already_set> interrupt;
+        auto [outcome, module] = OnLinkCancellable(
+            [&] {
+                if (openRig != number_) {
+                    return std::pair(NoModuleOpen(Audience::Script), std::optional<OpenModule>());
+                }
+                const ActionRecord record = RunAction(action);
+                Outcome concluded = ConcludeAction(action, record, Audience::Script);
+                return std::pair(std::move(concluded), std::optional<OpenModule>(record.module));
+            },
+            interrupt);
         if (module && !module->path.empty()) {
             module_ = std::move(*module);  // video mode opens the module afresh
+        }
+        if (interrupt && !interrupt->matches(PyExc_KeyboardInterrupt)) {
+            throw std::move(*interrupt);  // another handler's exception, as it was
+        }
+        if (interrupt) {
+            Raise("Cancelled", outcome.text, py::arg("outcome") = outcome);
         }
         return Returned(std::move(outcome), action);
     }

@@ -15,7 +15,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <csignal>
 #include <optional>
+
+#include <signal.h>
+#include <unistd.h>
 
 namespace lumora::cli {
 
@@ -304,7 +308,20 @@ bool ReadSequence(const std::string& path, Action& action, std::ostream& err)
 int RunAndReport(const Action& action, std::ostream& out, std::ostream& err)
 {
     const ActionRecord record = RunAction(action);
-    return Report(ConcludeAction(action, record, Audience::Script), out, err);
+    const int status = Report(ConcludeAction(action, record, Audience::Script), out, err);
+    return record.run.cancelled ? kExitCancelled : status;
+}
+
+// The signal handler: one atomic store the first time, the end of the
+// process the second.
+extern "C" void CancelOnSignal(int)
+{
+    static volatile std::sig_atomic_t signalled = 0;
+    if (signalled != 0) {
+        ::_exit(kExitCancelled);
+    }
+    signalled = 1;
+    RequestCancel();
 }
 
 int Perform(const Command& command, Action action, const Given& given, std::ostream& out, std::ostream& err)
@@ -361,6 +378,15 @@ int CheckOutput(int status, std::ostream& out, std::ostream& err)
 }
 
 }  // namespace
+
+void CancelOnSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = CancelOnSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
 
 int Run(const Args& args, std::ostream& out, std::ostream& err)
 {

@@ -20,6 +20,19 @@ PacketReport lastPacket = {};
 
 namespace {
 
+std::atomic<bool> cancelRequested = false;
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets it");
+
+}  // namespace
+
+void RequestCancel() { cancelRequested.store(true, std::memory_order_relaxed); }
+
+void ClearCancel() { cancelRequested.store(false, std::memory_order_relaxed); }
+
+bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed); }
+
+namespace {
+
 // One thread writes the counters and the activity: a plain load and store
 // is all an increment needs, and costs no locked instruction.
 void Count(std::atomic<unsigned>& counter)
@@ -105,7 +118,11 @@ int SendCommand(const CommandPacket& packet)
     const std::size_t length = packet.length;
     lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
     linkActivity.commandWord.store(packet.commandWord, std::memory_order_relaxed);
-    if (length > kMaxBody) {
+    if (CancelRequested() || length > kMaxBody) {
+        // A cancelled action writes nothing more; a packet is never cut short.
+        // A body that long cannot be held; sending it would put bytes past
+        // the packet on the wire.
+        lastPacket.result = CancelRequested() ? PacketResult::Cancelled : lastPacket.result;
         // The body cannot hold more; sending it would put bytes past the
         // packet on the wire.
         Count(linkCounters.commandsFailed);
@@ -167,10 +184,12 @@ int WriteReport(bool awaitAck)
             lastPacket.result = PacketResult::Refused;
             return -2;
         }
-        if (read == 0) {
+        const bool cancelled = read == 0 && CancelRequested();
+        if (read == 0 && !cancelled) {
             Count(linkCounters.missingAcks);
         }
         lastPacket.result = read > 0    ? PacketResult::Acknowledged
+                            : cancelled ? PacketResult::Cancelled
                             : read == 0 ? PacketResult::Unacknowledged
                                         : PacketResult::LinkFailed;
     } else if (awaitAck) {
@@ -187,7 +206,12 @@ int ReadReport()
     }
     std::memset(InputReport, 0, kReportSize);
     Count(linkActivity.readsStarted);
-    const int read = hid_read_timeout(deviceHandle, InputReport, kReportSize, kReadTimeoutMs);
+    // The 2000 ms are waited in slices, so that a cancel is seen within one.
+    // Each slice counts in full, also when the library returns sooner.
+    int read = 0;
+    for (int waited = 0; read == 0 && waited < kReadTimeoutMs && !CancelRequested(); waited += kReadSliceMs) {
+        read = hid_read_timeout(deviceHandle, InputReport, kReportSize, std::min(kReadSliceMs, kReadTimeoutMs - waited));
+    }
     Count(linkActivity.readsFinished);
     if (read < 0) {
         lastPacket.result = PacketResult::LinkFailed;
@@ -204,6 +228,10 @@ int Transact()
         static_cast<std::uint16_t>(OutputReport[kFirstBodyAt] | OutputReport[kFirstBodyAt + 1] << 8),
         std::memory_order_relaxed);
     lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
+    if (CancelRequested()) {
+        lastPacket.result = PacketResult::Cancelled;
+        return -1;
+    }
     if (WriteOutputReport() <= 0) {
         return -1;
     }
@@ -218,6 +246,7 @@ int Transact()
     if (read <= static_cast<int>(kReplyDataAt) || (InputReport[kReplyFlagsAt] & kFlagError) != 0 ||
         ReplyLength() == 0) {
         lastPacket.result = read > 0 && (InputReport[kReplyFlagsAt] & kFlagError) != 0 ? PacketResult::Refused
+                            : read == 0 && CancelRequested()                          ? PacketResult::Cancelled
                                                                                         : PacketResult::Unacknowledged;
         return -2;
     }

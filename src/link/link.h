@@ -114,6 +114,7 @@ enum class PacketResult : std::uint8_t {
     Refused,         // the acknowledgement (or the reply) carried the error flag
     Unacknowledged,  // no acknowledgement, or no valid reply, within 2000 ms
     LinkFailed,      // a write or the read failed, and the device was closed
+    Cancelled,       // the action was cancelled: nothing was written, or the wait for the reply was cut short
 };
 
 // Whether the controller may have acted on a packet with this result.
@@ -128,6 +129,16 @@ struct PacketReport {
     std::uint8_t reportsRead;
 };
 extern PacketReport lastPacket;
+
+// Cancelling the action on the link, from any thread or a signal handler
+// (one lock-free atomic store). From then on nothing more is written and a
+// wait for a reply ends within one read slice; the request stands until
+// ClearCancel. Reads are waited for in slices of kReadSliceMs, which changes
+// no byte on the wire.
+inline constexpr int kReadSliceMs = 50;
+void RequestCancel();
+void ClearCancel();
+bool CancelRequested();
 
 // Closes the open device, if any, and releases its lock; both link-state
 // fields are cleared. The one way a device is closed.

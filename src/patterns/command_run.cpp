@@ -30,7 +30,13 @@ void Pause(int milliseconds)
     if (pauseFunction != nullptr) {
         pauseFunction(milliseconds);
     } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        // In slices, so that a cancelled action does not sit out the pause.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        for (auto now = std::chrono::steady_clock::now(); now < end && !CancelRequested();
+             now = std::chrono::steady_clock::now()) {
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                end - now, std::chrono::milliseconds(kReadSliceMs)));
+        }
     }
     inStartPause.store(false, std::memory_order_relaxed);
 }
@@ -241,6 +247,7 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
     record.startsSequence = StartsSequence(run);
     for (int i = 0; i < run.count; ++i) {
         const RunStep& step = run.steps[i];
+        record.cancelled = record.cancelled || CancelRequested();
         switch (step.kind) {
         case StepKind::StartGate:
             if (!startAnyway && record.verdict != TableVerdict::Accepted) {
@@ -249,7 +256,9 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
             }
             continue;
         case StepKind::Pause:
-            Pause(kStartPauseMs);
+            if (!record.cancelled) {
+                Pause(kStartPauseMs);
+            }
             continue;
         case StepKind::PatternLutUpload:
             if (const int count = run.tables.wordCount; count >= 0 && count <= kPatternLutCapacity) {
@@ -270,6 +279,11 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
             const int at = record.count++;
             PacketRecord& packet = record.packets[at];
             packet = {planned.command, planned.readRequest, PacketResult::NotSent, 0, -1};
+            record.cancelled = record.cancelled || CancelRequested();
+            if (record.cancelled) {
+                packet.result = PacketResult::Cancelled;
+                return false;
+            }
             if (stepEnded) {
                 return false;
             }
@@ -280,6 +294,7 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
                 packet.result = lastPacket.result;
                 packet.reports = static_cast<std::uint16_t>(lastPacket.reportsWritten + lastPacket.reportsRead);
             }
+            record.cancelled = record.cancelled || packet.result == PacketResult::Cancelled;
             if (packet.result == PacketResult::LinkFailed && record.linkFailedAt < 0) {
                 record.linkFailedAt = at;
             }

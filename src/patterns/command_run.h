@@ -99,6 +99,7 @@ struct RunRecord {
     bool gateClosed = false;      // the check did not accept the tables: nothing behind the gate went out
     bool startsSequence = false;  // the plan holds a start command
     bool started = false;         // a start command went out and was not refused
+    bool cancelled = false;       // the action was cancelled: nothing after that went out
     TableVerdict verdict = TableVerdict::None;
     std::uint8_t status = 0;      // the final status byte, when the verdict is Accepted or Rejected
     int linkFailedAt = -1;        // the packet at which the link failed, or -1
@@ -111,7 +112,9 @@ struct RunRecord {
 
 // Sends every step in order whatever the results of the steps before it, as
 // the presets do, except that the steps behind the start gate go out only
-// when the check returned status 0 or startAnyway is set. Returns the
+// when the check returned status 0 or startAnyway is set, and that nothing
+// more goes out (the pause included) once the action is cancelled
+// (RequestCancel). Returns the
 // record; what the check said is also left in lastLutValidation.
 RunRecord RunCommands(const CommandRun& run, bool startAnyway);
 
