@@ -1,6 +1,7 @@
 """What a call returns or raises, against what lumoractl prints for the same
 case; bad arguments; the module's lock around a Rig; calls from threads."""
 
+import signal
 import threading
 import time
 
@@ -171,3 +172,35 @@ def test_a_call_on_another_thread_lets_python_run_and_keeps_the_link_to_itself(s
         projecting.join()
     sent = [line.split()[1:3] for line in sim.packets()]
     assert sent[-9:] == [["CmdPatternStartStop", "[02]"]] * 8 + [["CmdPatternStartStop", "[01]"]]
+
+
+CANCELLING = """
+import lumora, signal, sys, time
+with lumora.connect() as rig:
+    print(rig.path, flush=True)
+    try:
+        rig.project_full_fringes()
+    except lumora.Cancelled as cancelled:
+        print(f"{time.monotonic():.3f}", flush=True)
+        print(cancelled.outcome.text, flush=True)
+        assert isinstance(cancelled, KeyboardInterrupt)
+"""
+
+
+def test_ctrl_c_cancels_the_action_and_keeps_its_outcome(sim):
+    program = start_python(CANCELLING, ACK="silent", REAL_TIMEOUTS=1)
+    try:
+        path = program.stdout.readline().strip()
+        assert path, program.stderr.read()
+        time.sleep(0.3)
+        sent = time.monotonic()
+        program.send_signal(signal.SIGINT)
+        answered = float(program.stdout.readline())
+        print(f"Ctrl-C to Cancelled: {1000 * (answered - sent):.0f} ms")
+        assert answered - sent < 0.2
+        assert program.stdout.readline().strip() == (
+            "Project Full Fringes at 10 Hz: cancelled after 1 of 29 commands; the sequence was not started.")
+    finally:
+        out, err = program.communicate("", timeout=10)
+    assert program.returncode == 0, err
+    assert not held(path)
