@@ -130,7 +130,8 @@ void PrintHelp(std::ostream& out)
            "the look-up tables failed or gave a non-zero verdict (a preset's sequence was\n"
            "started all the same, a sequence file's was not), or the output could not be\n"
            "written; 2 for a usage error or a sequence file with errors, and then nothing\n"
-           "is sent.\n";
+           "is sent; 130 when SIGINT or SIGTERM cancelled the command (a second signal\n"
+           "ends it at once).\n";
 }
 
 int UsageError(std::ostream& err, const std::string& message)

@@ -208,7 +208,7 @@ void CommandRun::Command(CommandId id, std::uint8_t value)
 
 void CommandRun::Add(StepKind kind) { NextStep(*this).kind = kind; }
 
-void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool repeating)
 {
     const std::uint8_t currents[] = {red, green, blue};
     run.Command(CmdLedEnable, kLedsSequencer);
@@ -216,6 +216,9 @@ void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std:
     run.Command(CmdLedCurrent, currents);
     run.Command(CmdLedEnable, kLedsAllOn);
     run.Command(CmdPatternStartStop, kSequenceStart);
+    if (!repeating) {
+        return;
+    }
     run.Add(StepKind::Pause);
     for (int i = 0; i < kRepeatedStarts; ++i) {
         run.Command(CmdPatternStartStop, kSequenceStart);

@@ -65,9 +65,10 @@ struct CommandRun {
 };
 
 // Appends the start tail: LEDs switched by the sequencer, PWM polarity
-// normal, the three LED currents, all LEDs on, start; the pause; seven more
-// starts.
-void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+// normal, the three LED currents, all LEDs on, start; then, for a repeating
+// sequence, the pause and seven more starts. A sequence that runs once gets
+// its one start only: each start would run it again.
+void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool repeating = true);
 
 // What the controller's check of the tables came to.
 enum class TableVerdict : std::uint8_t {
