@@ -5,6 +5,7 @@
 #include "connection/diagnosis.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "link/utf8.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "patterns/sequence.h"
