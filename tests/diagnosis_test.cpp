@@ -1,6 +1,6 @@
 // Text from the HID library, and the listing of attached modules.
-#include "actions/printable.h"
 #include "connection/diagnosis.h"
+#include "link/printable.h"
 #include "link/utf8.h"
 #include "sim_fixture.h"
 

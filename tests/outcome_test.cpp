@@ -1,7 +1,7 @@
 // What the operator and a script are told after each kind of run, and the
 // progress shown meanwhile.
 #include "actions/outcome.h"
-#include "actions/printable.h"
+#include "link/printable.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "patterns/sequence_file.h"

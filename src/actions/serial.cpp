@@ -1,7 +1,7 @@
 #include "actions/serial.h"
 
-#include "actions/printable.h"
 #include "connection/connection.h"
+#include "link/printable.h"
 #include "link/utf8.h"
 
 namespace lumora {

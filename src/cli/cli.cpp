@@ -2,11 +2,11 @@
 
 #include "actions/action.h"
 #include "actions/outcome.h"
-#include "actions/printable.h"
 #include "actions/serial.h"
 #include "cli/trace.h"
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
+#include "link/printable.h"
 #include "lumora_udev_rule.h"
 #include "lumora_version.h"
 #include "patterns/sequence_listing.h"

@@ -1,4 +1,4 @@
-#include "actions/printable.h"
+#include "link/printable.h"
 
 #include "link/utf8.h"
 
