@@ -19,6 +19,8 @@ LinkActivity linkActivity = {};
 
 namespace {
 
+const ReportTrace* reportTrace = nullptr;
+
 // One thread writes the counters and the activity: a plain load and store
 // is all an increment needs, and costs no locked instruction.
 void Count(std::atomic<unsigned>& counter)
@@ -53,6 +55,9 @@ int WriteOutputReport()
         return -1;
     }
     const int written = hid_write(deviceHandle, OutputReport, kReportSize);
+    if (reportTrace != nullptr) {
+        reportTrace->written(deviceHandle, OutputReport, kReportSize, written);
+    }
     if (written < 0) {
         LinkFailure();
         return -1;
@@ -75,6 +80,8 @@ void ClearLinkCounters()
         counter->store(0, std::memory_order_relaxed);
     }
 }
+
+void SetReportTrace(const ReportTrace* trace) { reportTrace = trace; }
 
 void CloseDevice()
 {
@@ -178,6 +185,9 @@ int ReadReport()
     std::memset(InputReport, 0, kReportSize);
     Count(linkActivity.readsStarted);
     const int read = hid_read_timeout(deviceHandle, InputReport, kReportSize, kReadTimeoutMs);
+    if (reportTrace != nullptr) {
+        reportTrace->read(ReadKind::Awaited, InputReport, read);
+    }
     Count(linkActivity.readsFinished);
     if (read < 0) {
         LinkFailure();
