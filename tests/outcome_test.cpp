@@ -211,10 +211,11 @@ TEST_F(SimTest, DeviceStringsCannotReachTheTextRaw)
     ReleaseDevice();
 }
 
-TEST(Progress, ShowsTheStepTheCommandsAndTheWait)
+using Progress = SimTest;
+
+TEST_F(Progress, ShowsTheStepTheCommandsAndTheWait)
 {
     using namespace std::chrono_literals;
-    ClearLinkCounters();
     linkActivity.commandWord = 0;
     linkActivity.readsStarted = 4;
     linkActivity.readsFinished = 4;
@@ -235,7 +236,6 @@ TEST(Progress, ShowsTheStepTheCommandsAndTheWait)
     linkActivity.commandWord = 0x1A1A;  // CmdValidate
     linkCounters.commandsFailed = 1;
     EXPECT_EQ(fringes.Text(t0 + 1600ms), "Project Full Fringes at 30 Hz: waiting for the table check; 2 commands sent");
-    ClearLinkCounters();
 }
 
 struct PrintableCase {
