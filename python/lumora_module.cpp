@@ -6,8 +6,10 @@
 // matching exception of lumora/__init__.py.
 #include "actions/action.h"
 #include "actions/outcome.h"
+#include "actions/serial.h"
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
+#include "link/utf8.h"
 #include "patterns/sequence_listing.h"
 #include "lumora_version.h"
 
@@ -322,11 +324,35 @@ private:
     OpenModule module_;  // as opened; the path and serial shown
 };
 
-std::unique_ptr<Rig> Connect(const std::optional<std::string>& serial)
+// A serial number as the bytes the core checks: a str as UTF-8 with any lone
+// surrogate kept (so that the core refuses it in its own words), bytes as
+// they are, None as "" (the first module found).
+std::string SerialBytes(const py::object& serial)
+{
+    if (serial.is_none()) {
+        return "";
+    }
+    if (PyUnicode_Check(serial.ptr())) {
+        PyObject* bytes = PyUnicode_AsEncodedString(serial.ptr(), "utf-8", "surrogatepass");
+        if (bytes == nullptr) {
+            throw py::error_already_set();
+        }
+        return py::reinterpret_steal<py::bytes>(bytes).cast<std::string>();
+    }
+    if (PyBytes_Check(serial.ptr())) {
+        return serial.cast<std::string>();
+    }
+    throw py::type_error("the serial number must be a str or None, not " +
+                         py::str(py::type::of(serial).attr("__name__")).cast<std::string>());
+}
+
+std::unique_ptr<Rig> Connect(const py::object& serialGiven)
 {
     const Action connect{ActionKind::Connect};
+    const std::string serial = SerialBytes(serialGiven);
     struct Opened {
         bool alreadyOpen = false;
+        std::string unusableSerial;
         Outcome outcome;
         OpenModule module;
         unsigned long long number = 0;
@@ -337,20 +363,27 @@ std::unique_ptr<Rig> Connect(const std::optional<std::string>& serial)
             result.alreadyOpen = true;
             return result;
         }
-        SelectModule(FromUtf8(serial.value_or("")));
+        result.unusableSerial = SelectSerial(serial);
+        if (!result.unusableSerial.empty()) {
+            return result;
+        }
         result.outcome = ConcludeAction(connect, RunAction(connect), Audience::Script);
         if (result.outcome.severity != Severity::Failure) {
             result.module = OpenedModule();
             result.number = openRig = ++rigsOpened;
             // Video mode reopens this module, not whichever comes first.
-            if (!result.module.serial.empty()) {
-                SelectModule(FromUtf8(result.module.serial));
+            if (const std::optional<std::wstring> own = FromUtf8(result.module.serial);
+                own && !own->empty()) {
+                SelectModule(*own);
             }
         }
         return result;
     });
     if (opened.alreadyOpen) {
         Raise("Error", "This process has a module open already (one at a time); close its Rig first.");
+    }
+    if (!opened.unusableSerial.empty()) {
+        throw py::value_error(opened.unusableSerial);
     }
     Returned(opened.outcome, connect);
     return std::make_unique<Rig>(opened.number, opened.module);

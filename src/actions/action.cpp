@@ -1,9 +1,9 @@
 #include "actions/action.h"
 
-#include "actions/printable.h"
 #include "connection/connection.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "link/printable.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "patterns/plans.h"

@@ -1,10 +1,11 @@
 #include "actions/outcome.h"
 
-#include "actions/printable.h"
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "link/printable.h"
+#include "link/utf8.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "patterns/sequence.h"

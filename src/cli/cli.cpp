@@ -2,10 +2,11 @@
 
 #include "actions/action.h"
 #include "actions/outcome.h"
-#include "actions/printable.h"
+#include "actions/serial.h"
 #include "cli/trace.h"
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
+#include "link/printable.h"
 #include "lumora_udev_rule.h"
 #include "lumora_version.h"
 #include "patterns/sequence_listing.h"
@@ -464,7 +465,9 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
                             given, problem)) {
             return UsageError(err, problem);
         }
-        SelectModule(FromUtf8(serial.value_or("")));
+        if (const std::string unusable = SelectSerial(serial.value_or("")); !unusable.empty()) {
+            return UsageError(err, unusable);
+        }
         SetTrace(trace ? &err : nullptr);
         const int status = Perform(command, action, given, out, err);
         ReleaseDevice();

@@ -3,16 +3,9 @@
 #include "link/commands.h"
 #include "link/link.h"
 
-#include <hidapi.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
-
-extern "C" {
-int __real_hid_write(hid_device* dev, const unsigned char* data, size_t length);
-int __real_hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds);
-}
 
 namespace lumora::cli {
 
@@ -87,7 +80,8 @@ void TraceWrite(const hid_device* dev, const unsigned char* data, std::size_t le
     *traceOut << "lumoractl: trace: write " << Hex(data, kReportSize, shown) << "  " << meaning << "\n";
 }
 
-void TraceRead(const unsigned char* data, int result)
+// Every read waits for the controller; the kind does not change its line.
+void TraceRead(ReadKind, const unsigned char* data, int result)
 {
     if (result < 0) {
         *traceOut << "lumoractl: trace: read failed\n";
@@ -112,9 +106,25 @@ void EndTraceOnFailure()
 {
     traceOut->flush();
     if (!*traceOut) {
-        traceOut = nullptr;
+        SetTrace(nullptr);
     }
 }
+
+// A trace that can no longer be written (a closed pipe, a full disk) ends
+// the tracing, never the action.
+void Written(const hid_device* dev, const std::uint8_t* data, std::size_t length, int result)
+{
+    TraceWrite(dev, data, length, result);
+    EndTraceOnFailure();
+}
+
+void Read(ReadKind kind, const std::uint8_t* data, int result)
+{
+    TraceRead(kind, data, result);
+    EndTraceOnFailure();
+}
+
+constexpr ReportTrace kTrace = {Written, Read};
 
 }  // namespace
 
@@ -123,34 +133,7 @@ void SetTrace(std::ostream* out)
     traceOut = out;
     packetDevice = nullptr;
     bodyToCome = 0;
+    SetReportTrace(out != nullptr ? &kTrace : nullptr);
 }
 
 }  // namespace lumora::cli
-
-extern "C" {
-
-// A trace that can no longer be written (a closed pipe, a full disk) ends
-// the tracing, never the action.
-int __wrap_hid_write(hid_device* dev, const unsigned char* data, size_t length)
-{
-    using namespace lumora::cli;
-    const int result = __real_hid_write(dev, data, length);
-    if (traceOut != nullptr) {
-        TraceWrite(dev, data, length, result);
-        EndTraceOnFailure();
-    }
-    return result;
-}
-
-int __wrap_hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds)
-{
-    using namespace lumora::cli;
-    const int result = __real_hid_read_timeout(dev, data, length, milliseconds);
-    if (traceOut != nullptr) {
-        TraceRead(data, result);
-        EndTraceOnFailure();
-    }
-    return result;
-}
-
-}  // extern "C"

@@ -33,6 +33,8 @@ bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed);
 
 namespace {
 
+const ReportTrace* reportTrace = nullptr;
+
 // One thread writes the counters and the activity: a plain load and store
 // is all an increment needs, and costs no locked instruction.
 void Count(std::atomic<unsigned>& counter)
@@ -67,6 +69,9 @@ int WriteOutputReport()
         return -1;
     }
     const int written = hid_write(deviceHandle, OutputReport, kReportSize);
+    if (reportTrace != nullptr) {
+        reportTrace->written(deviceHandle, OutputReport, kReportSize, written);
+    }
     if (written < 0) {
         lastPacket.result = PacketResult::LinkFailed;
         LinkFailure();
@@ -91,6 +96,8 @@ void ClearLinkCounters()
         counter->store(0, std::memory_order_relaxed);
     }
 }
+
+void SetReportTrace(const ReportTrace* trace) { reportTrace = trace; }
 
 void CloseDevice()
 {
@@ -207,10 +214,14 @@ int ReadReport()
     std::memset(InputReport, 0, kReportSize);
     Count(linkActivity.readsStarted);
     // The 2000 ms are waited in slices, so that a cancel is seen within one.
-    // Each slice counts in full, also when the library returns sooner.
+    // Each slice counts in full, also when the library returns sooner. The
+    // trace is told of the read once, as it ends.
     int read = 0;
     for (int waited = 0; read == 0 && waited < kReadTimeoutMs && !CancelRequested(); waited += kReadSliceMs) {
         read = hid_read_timeout(deviceHandle, InputReport, kReportSize, std::min(kReadSliceMs, kReadTimeoutMs - waited));
+    }
+    if (reportTrace != nullptr) {
+        reportTrace->read(ReadKind::Awaited, InputReport, read);
     }
     Count(linkActivity.readsFinished);
     if (read < 0) {

@@ -140,6 +140,25 @@ void RequestCancel();
 void ClearCancel();
 bool CancelRequested();
 
+// How a read came to be made, for a trace that tells reads apart.
+enum class ReadKind : std::uint8_t {
+    Awaited,  // ReadReport: waits up to 2000 ms for the controller's report
+};
+
+// An observer of the wire, for a trace: told of each report right after the
+// HID library took it (written, with hid_write's result) or gave it (read,
+// with hid_read_timeout's result), before the link acts on a failure. The
+// report is the link's own buffer, to be read during the call only.
+struct ReportTrace {
+    void (*written)(const hid_device* device, const std::uint8_t* report, std::size_t length, int result);
+    void (*read)(ReadKind kind, const std::uint8_t* report, int result);
+};
+
+// Tells trace of every report from now on (it must stay valid until
+// replaced); nullptr, the start-up state, stops. Without one the link calls
+// nothing.
+void SetReportTrace(const ReportTrace* trace);
+
 // Closes the open device, if any, and releases its lock; both link-state
 // fields are cleared. The one way a device is closed.
 void CloseDevice();

@@ -6,6 +6,7 @@
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "sim/sim_controller.h"
+#include "tests/link_reset.h"
 #include "ui/about_dlg.h"
 #include "ui/help.h"
 #include "ui/lumora_app.h"
@@ -130,9 +131,7 @@ private:
 private slots:
     void init()
     {
-        lumora::deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-        lumora::CloseDevice();  // releases a lock left behind
-        sim::Reset();
+        ResetLinkState();
         lumora::SetPauseFunction([](int) {});
         prompts.clear();
         aboutCaptions.clear();
@@ -163,7 +162,6 @@ private slots:
     void cleanup()
     {
         dlg.reset();
-        lumora::SetPauseFunction(nullptr);
         QVERIFY(sim::Violations().empty());
         QVERIFY(QApplication::overrideCursor() == nullptr);  // every busy cursor was taken down
     }
@@ -582,7 +580,6 @@ private slots:
             QVERIFY(Sent().isEmpty());
             ::close(held);
         }
-        lumora::SetStatusPollBound(lumora::kStatusPollBound);
     }
 
     void failuresStandOutOnLightAndDarkPalettes_data()
