@@ -51,11 +51,11 @@ std::string ArgumentProblem(const Action& action)
         return RangeOrderProblem();
     }
     if (action.kind == ActionKind::Sequence) {
-        CommandRun run;
+        LutTables tables;
         if (action.sequence == nullptr) {
             return "no sequence was read";
         }
-        if (!PlanSequence(*action.sequence, run)) {
+        if (!DeriveTables(*action.sequence, tables)) {
             return "it does not fit the controller's tables";
         }
     }
@@ -64,12 +64,13 @@ std::string ArgumentProblem(const Action& action)
 
 bool PlanAction(const Action& action, CommandRun& run)
 {
-    if (!ArgumentProblem(action).empty()) {
+    if (BrokenRule(action)) {
         return false;
     }
     switch (action.kind) {
     case ActionKind::Connect:
-        return false;
+        run = CommandRun{};  // it opens the module and sends nothing
+        return true;
     case ActionKind::StartVideoMode:
         run = PlanVideoMode();
         return true;
@@ -96,7 +97,7 @@ bool PlanAction(const Action& action, CommandRun& run)
                               static_cast<std::uint8_t>(action.leds[2]));
         return true;
     case ActionKind::Sequence:
-        return PlanSequence(*action.sequence, run);
+        return action.sequence != nullptr && PlanSequence(*action.sequence, run);
     }
     return false;
 }
@@ -133,18 +134,17 @@ ActionRecord RunAction(const Action& action)
     linkActivity.commandWord.store(0, std::memory_order_relaxed);
     ActionRecord record;
     record.opensModule = OpensModule(action.kind);
-    record.problem = ArgumentProblem(action);
-    if (!record.problem.empty()) {
+    CommandRun run;
+    if (!PlanAction(action, run)) {
+        record.problem = ArgumentProblem(action);
         record.run.invalid = true;
         return record;
     }
     if (action.kind == ActionKind::Connect) {
         ConnectDevice();
     } else if (action.kind == ActionKind::StartVideoMode) {
-        record.run = StartVideoMode();
+        record.run = StartVideoMode();  // the plan's commands, once the module is open afresh
     } else {
-        CommandRun run;
-        PlanAction(action, run);
         record.run = RunCommands(run, action.startAnyway);
     }
     if (record.opensModule) {

@@ -71,8 +71,9 @@ std::string RangeOrderProblem();
 std::string ArgumentProblem(const Action& action);
 
 // The action's command run. Returns false, with run unspecified, for an
-// action with an argument problem, and for Connect, which sends nothing.
-// Video mode's run is what goes out once the module has been opened afresh.
+// action with an argument problem (ArgumentProblem says which). Connect's
+// run is empty; video mode's is what goes out once the module has been
+// opened afresh.
 bool PlanAction(const Action& action, CommandRun& run);
 
 inline constexpr std::size_t kShownSequenceErrors = 20;

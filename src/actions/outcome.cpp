@@ -120,6 +120,12 @@ std::string Verdict(const RunRecord& run)
     return "";
 }
 
+// "CmdLedEnable", or "the status request CmdValidate".
+std::string PacketName(const PacketRecord& packet)
+{
+    return std::string(packet.readRequest ? "the status request " : "") + CommandNames[packet.command];
+}
+
 // Which commands the controller refused, when it refused any.
 std::string Refusals(const RunRecord& run)
 {
@@ -127,8 +133,7 @@ std::string Refusals(const RunRecord& run)
     if (refused == 0) {
         return "";
     }
-    const PacketRecord& first = run.packets[run.FirstOf(PacketResult::Refused)];
-    const std::string name = std::string(first.readRequest ? "the status request " : "") + CommandNames[first.command];
+    const std::string name = PacketName(run.packets[run.FirstOf(PacketResult::Refused)]);
     if (run.count == 1) {
         return "the controller refused " + name;
     }
@@ -226,10 +231,8 @@ Outcome ConcludeAction(const Action& action, const ActionRecord& record, Audienc
                        label + ": " + record.problem + "; nothing was sent.");
     }
     if (run.linkFailedAt >= 0) {
-        const PacketRecord& at = run.packets[run.linkFailedAt];
-        const std::string where = " at " + std::string(at.readRequest ? "the status request " : "") +
-                                  CommandNames[at.command] + ", command " + std::to_string(run.linkFailedAt + 1) +
-                                  " of " + std::to_string(run.count) + ",";
+        const std::string where = " at " + PacketName(run.packets[run.linkFailedAt]) + ", command " +
+                                  std::to_string(run.linkFailedAt + 1) + " of " + std::to_string(run.count) + ",";
         return Failure(Problem::LinkFailed,
                        label + ": " +
                            Joined({(audience == Audience::Dialog ? "the link failed" : "the link to the module failed") +

@@ -125,13 +125,12 @@ int SendCommand(const CommandPacket& packet)
     const std::size_t length = packet.length;
     lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
     linkActivity.commandWord.store(packet.commandWord, std::memory_order_relaxed);
-    if (CancelRequested() || length > kMaxBody) {
-        // A cancelled action writes nothing more; a packet is never cut short.
-        // A body that long cannot be held; sending it would put bytes past
-        // the packet on the wire.
-        lastPacket.result = CancelRequested() ? PacketResult::Cancelled : lastPacket.result;
-        // The body cannot hold more; sending it would put bytes past the
-        // packet on the wire.
+    // A cancelled action writes nothing more; a packet is never cut short.
+    // A body above 512 bytes cannot be held: sending it would put bytes past
+    // the packet on the wire.
+    const bool cancelled = CancelRequested();
+    if (cancelled || length > kMaxBody) {
+        lastPacket.result = cancelled ? PacketResult::Cancelled : lastPacket.result;
         Count(linkCounters.commandsFailed);
         return -1;
     }

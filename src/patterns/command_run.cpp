@@ -13,9 +13,6 @@ namespace {
 constexpr std::uint8_t kLedsSequencer = 0x08;  // LEDs switched by the sequencer
 constexpr std::uint8_t kLedsAllOn = 0x0F;      // red, green, blue and the sequencer
 constexpr std::uint8_t kPolarityNormal = 0;
-constexpr std::uint8_t kCloseLut = 0;
-constexpr std::uint8_t kOpenImage = kOpenImageLut;
-constexpr std::uint8_t kOpenPattern = kOpenPatternLut;
 constexpr std::uint8_t kTableStart = 0;  // every upload writes from the start of the table
 constexpr std::uint8_t kStartCheck = 0;  // CmdValidate's payload as a write
 constexpr std::uint8_t kBusy = 0x80;     // status bit: the check is still running
@@ -59,8 +56,8 @@ struct PlannedPacket {
     bool endsStepOnFailure;  // the rest of the step is not sent when this packet fails
 };
 
-// Calls visit with each packet of the step, in order. visit returns whether
-// the packet went through; the expansion itself never looks.
+// Calls visit with each packet of the step, in order; what becomes of a
+// packet is the visitor's business.
 template <class Visit>
 void ExpandStep(const CommandRun& run, const RunStep& step, Visit&& visit)
 {
@@ -82,7 +79,7 @@ void ExpandStep(const CommandRun& run, const RunStep& step, Visit&& visit)
                     static_cast<std::uint8_t>(tables.words[i] >> (8 * k));
             }
         }
-        visit(PlannedPacket{CmdLutAccess, false, &kOpenPattern, 1, true});
+        visit(PlannedPacket{CmdLutAccess, false, &kOpenPatternLut, 1, true});
         visit(PlannedPacket{CmdLutOffset, false, &kTableStart, 1, false});
         visit(PlannedPacket{CmdLutData, false, bytes, kBytesPerPatternEntry * static_cast<std::size_t>(count), false});
         visit(PlannedPacket{CmdLutAccess, false, &kCloseLut, 1, false});
@@ -95,7 +92,7 @@ void ExpandStep(const CommandRun& run, const RunStep& step, Visit&& visit)
         }
         const std::uint8_t exchanged[] = {tables.images[1], tables.images[0]};
         const std::uint8_t* images = step.exchangeTwoImages && count == 2 ? exchanged : tables.images;
-        visit(PlannedPacket{CmdLutAccess, false, &kOpenImage, 1, false});  // a failed open does not stop the upload
+        visit(PlannedPacket{CmdLutAccess, false, &kOpenImageLut, 1, false});  // a failed open does not stop the upload
         visit(PlannedPacket{CmdLutOffset, false, &kTableStart, 1, false});
         visit(PlannedPacket{CmdLutData, false, images, static_cast<std::size_t>(count), false});
         visit(PlannedPacket{CmdLutAccess, false, &kCloseLut, 1, false});
@@ -285,10 +282,10 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
             record.cancelled = record.cancelled || CancelRequested();
             if (record.cancelled) {
                 packet.result = PacketResult::Cancelled;
-                return false;
+                return;
             }
             if (stepEnded) {
-                return false;
+                return;
             }
             if (planned.readRequest) {
                 PollStatus(record, packet);
@@ -309,7 +306,6 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
                 }
             }
             record.started = record.started || (IsStart(planned) && WentOut(packet.result));
-            return through;
         });
     }
     return record;
@@ -329,7 +325,6 @@ std::vector<RunListingLine> ListCommands(const CommandRun& run)
                              behindGate,
                              afterPause});
             afterPause = false;
-            return true;
         });
     }
     return lines;

@@ -94,7 +94,7 @@ struct PacketRecord {
 // What running a plan did, packet by packet: all that a front end needs to
 // say what happened.
 struct RunRecord {
-    PacketRecord packets[kMaxRunPackets];
+    PacketRecord packets[kMaxRunPackets]{};
     int count = 0;                // packets the run came to, in order; none behind a closed gate
     bool invalid = false;         // the arguments broke their rules, or do not fit the tables; nothing was sent
     bool gateClosed = false;      // the check did not accept the tables: nothing behind the gate went out

@@ -13,8 +13,6 @@ LutValidation lastLutValidation = {};
 
 namespace {
 
-constexpr std::uint8_t kCloseLut = 0;
-
 std::chrono::milliseconds statusPollBound = kStatusPollBound;
 
 // Sends a run of the one step, with the images when given.

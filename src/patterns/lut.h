@@ -73,6 +73,7 @@ extern PatternLutTable PatternLut;
 // CmdLutAccess with the selector (1 image LUT, 2 pattern LUT) or 0 to close.
 inline constexpr std::uint8_t kOpenImageLut = 1;
 inline constexpr std::uint8_t kOpenPatternLut = 2;
+inline constexpr std::uint8_t kCloseLut = 0;
 int OpenLutAccess(std::uint8_t selector);
 int CloseLutAccess();
 // CmdLutOffset: where in the open table the next data goes.

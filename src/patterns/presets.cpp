@@ -94,15 +94,6 @@ void AppendPresetTail(CommandRun& run)
     AppendStartTail(run, kLedCurrent, kLedCurrent, kLedCurrent);
 }
 
-// A refused preset's record: nothing was sent.
-RunRecord Invalid()
-{
-    RunRecord record;
-    record.invalid = true;
-    record.startsSequence = true;
-    return record;
-}
-
 RuleBreak Check(std::initializer_list<std::pair<const NumberRule*, int>> numbers)
 {
     for (const auto& [rule, value] : numbers) {
@@ -197,19 +188,19 @@ CommandRun PlanCross()
 
 RunRecord ProjectFullFringes(int frequency)
 {
-    return CheckFullFringes(frequency) ? Invalid() : RunCommands(PlanFullFringes(frequency), false);
+    return CheckFullFringes(frequency) ? RunRecord{.invalid = true} : RunCommands(PlanFullFringes(frequency), false);
 }
 
 RunRecord ProjectRange(int frequency, int firstPicture, int lastPicture)
 {
     return CheckRange(frequency, firstPicture, lastPicture)
-               ? Invalid()
+               ? RunRecord{.invalid = true}
                : RunCommands(PlanRange(frequency, firstPicture, lastPicture), false);
 }
 
 RunRecord ProjectOnePicture(int frequency, int picture)
 {
-    return CheckOnePicture(frequency, picture) ? Invalid() : RunCommands(PlanOnePicture(frequency, picture), false);
+    return CheckOnePicture(frequency, picture) ? RunRecord{.invalid = true} : RunCommands(PlanOnePicture(frequency, picture), false);
 }
 
 RunRecord ProjectCross() { return RunCommands(PlanCross(), false); }

@@ -117,13 +117,7 @@ bool PlanSequence(const Sequence& sequence, CommandRun& run)
 RunRecord RunSequence(const Sequence& sequence, bool startAnyway)
 {
     CommandRun run;
-    if (!PlanSequence(sequence, run)) {
-        RunRecord refused;
-        refused.invalid = true;
-        refused.startsSequence = true;
-        return refused;
-    }
-    return RunCommands(run, startAnyway);
+    return PlanSequence(sequence, run) ? RunCommands(run, startAnyway) : RunRecord{.invalid = true};
 }
 
 }  // namespace lumora
