@@ -1,5 +1,6 @@
 #include "patterns/command_run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <chrono>
@@ -166,20 +167,14 @@ void PollStatus(RunRecord& record, PacketRecord& packet)
     }
 }
 
-bool IsStart(const PlannedPacket& packet)
+bool IsStart(const RunStep& step)
 {
-    return packet.command == CmdPatternStartStop && !packet.readRequest && packet.payload[0] == kSequenceStart;
+    return step.kind == StepKind::Command && step.command == CmdPatternStartStop && step.payload[0] == kSequenceStart;
 }
 
 bool StartsSequence(const CommandRun& run)
 {
-    for (int i = 0; i < run.count; ++i) {
-        const RunStep& step = run.steps[i];
-        if (step.kind == StepKind::Command && step.command == CmdPatternStartStop && step.payload[0] == kSequenceStart) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(run.steps, run.steps + run.count, IsStart);
 }
 
 }  // namespace
@@ -305,7 +300,7 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
                     record.verdict = TableVerdict::NoAnswer;  // the check could not be started
                 }
             }
-            record.started = record.started || (IsStart(planned) && WentOut(packet.result));
+            record.started = record.started || (IsStart(step) && WentOut(packet.result));
         });
     }
     return record;
