@@ -48,6 +48,7 @@ inline constexpr std::size_t kContinuationBodyAt = 1;
 // Input report layout (no report ID byte in front):
 //   @0 flags (0x20 = error)  @1 sequence  @2-3 reply length (LE)  @4 reply data
 inline constexpr std::size_t kReplyFlagsAt = 0;
+inline constexpr std::size_t kReplySequenceAt = 1;
 inline constexpr std::size_t kReplyLengthAt = 2;
 inline constexpr std::size_t kReplyDataAt = 4;
 
