@@ -39,8 +39,10 @@ TEST_P(Framing, SplitsTheBodyAcrossReportsAndWaitsForOneAcknowledgement)
 
     EXPECT_EQ(SendCommand(packet), c.result);
 
-    // Every report is written back to back; the acknowledgement is read once, after the last.
+    // What waits is read away first (one read finds nothing); every report is
+    // written back to back; the acknowledgement is read once, after the last.
     std::vector<std::string> expectedCalls(c.reports, "hid_write");
+    expectedCalls.insert(expectedCalls.begin(), "hid_read_timeout");
     expectedCalls.push_back("hid_read_timeout");
     EXPECT_EQ(CallNames(), expectedCalls);
 
@@ -155,8 +157,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LinkFailure,
     ::testing::Values(FailureCase{"OneReportWrite", 1, 1, 0, -1, 0}, FailureCase{"FirstOfSeven", 384, 1, 0, -1, 0},
                       FailureCase{"MiddleOfSeven", 384, 4, 0, -1, 3}, FailureCase{"LastOfSeven", 384, 7, 0, -1, 6},
+                      // A failed read before the first report writes nothing.
+                      FailureCase{"ReadAwayBeforeOne", 1, 0, 1, -1, 0},
+                      FailureCase{"ReadAwayBeforeSeven", 384, 0, 1, -1, 0},
                       // A failed acknowledgement read closes the link but the write itself counts.
-                      FailureCase{"AckReadOfOne", 1, 0, 1, 7, 1}, FailureCase{"AckReadOfSeven", 384, 0, 1, 448, 7}),
+                      FailureCase{"AckReadOfOne", 1, 0, 2, 7, 1}, FailureCase{"AckReadOfSeven", 384, 0, 2, 448, 7}),
     CaseName());
 
 struct TransactCase {
@@ -202,7 +207,7 @@ TEST_F(Link, TransactRefusesAReplyWithNoRoomForData)
 TEST_F(Link, TransactWithAFailedReadGivesMinusTwoAndClosesTheLink)
 {
     Connect();
-    sim::FailReadAt(1);
+    sim::FailReadAt(2);  // the reply's; the first reads away what waits
     EXPECT_EQ(Transact(), -2);
     EXPECT_EQ(deviceConnected, 0);
     EXPECT_EQ(sim::CallCount("hid_close"), 1);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace lumora {
@@ -17,8 +18,14 @@ std::uint8_t InputReport[kReportSize] = {};
 LinkCounters linkCounters = {};
 LinkActivity linkActivity = {};
 PacketReport lastPacket = {};
+ReplyMatching replyMatching = ReplyMatching::Unknown;
 
 namespace {
+
+bool readingAway = false;          // the reads under way take away what waits before a write
+std::uint8_t awaitedSequence = 0;  // the sequence byte of the packet being sent
+int staleAtOpen = 0;               // read away at the open, counted with the next packet
+bool failedAtOpen = false;         // the link failed at the open: the next packet's result
 
 // One thread writes the counters and the activity: a plain load and store
 // is all an increment needs, and costs no locked instruction.
@@ -68,7 +75,98 @@ std::uint16_t ReplyLength()
     return static_cast<std::uint16_t>(InputReport[kReplyLengthAt] | (InputReport[kReplyLengthAt + 1] << 8));
 }
 
+void CountStale(int count)
+{
+    lastPacket.staleReports = static_cast<std::uint8_t>(std::min(lastPacket.staleReports + count, 255));
+}
+
+// Starts lastPacket afresh for the packet about to be sent; what the open
+// found goes with it: the reports read away then, and a link that failed.
+void StartPacketReport()
+{
+    const PacketResult result = failedAtOpen              ? PacketResult::LinkFailed
+                                : deviceHandle == nullptr ? PacketResult::NoDevice
+                                                          : PacketResult::NotSent;
+    lastPacket = {result, 0, 0, 0};
+    CountStale(staleAtOpen);
+    staleAtOpen = 0;
+    failedAtOpen = false;
+}
+
+// Reads away the reports already waiting, without waiting for any: reads of
+// 0 ms until one gives nothing. Returns the count read away, or -1 on a link
+// failure. The device is open.
+int ReadAway()
+{
+    readingAway = true;
+    int count = 0;
+    int read = 0;
+    while (count < kMaxStaleReports && (read = hid_read_timeout(deviceHandle, InputReport, kReportSize, 0)) > 0) {
+        ++count;
+    }
+    readingAway = false;
+    std::memset(InputReport, 0, kReportSize);
+    if (read < 0) {
+        LinkFailure();
+        return -1;
+    }
+    return count;
+}
+
+// Before the first report of a packet whose reply is to carry `sequence`:
+// what is waiting is read away and counted as stale for it. Returns false
+// when the link failed meanwhile (nothing may be written then).
+bool BeginPacket(std::uint8_t sequence)
+{
+    awaitedSequence = sequence;
+    if (deviceHandle == nullptr) {
+        return true;  // the write tells that there is no device
+    }
+    const int stale = ReadAway();
+    if (stale < 0) {
+        lastPacket.result = PacketResult::LinkFailed;
+        return false;
+    }
+    CountStale(stale);
+    return true;
+}
+
+// The first reply to a packet whose sequence byte tells anything sets how
+// this connection matches replies.
+void LearnMatching(int read)
+{
+    if (replyMatching == ReplyMatching::Unknown && awaitedSequence != 0 && read > static_cast<int>(kReplySequenceAt)) {
+        replyMatching = InputReport[kReplySequenceAt] == awaitedSequence ? ReplyMatching::Echo : ReplyMatching::Any;
+    }
+}
+
 }  // namespace
+
+Staleness StalenessOf(const std::uint8_t* report, std::size_t count)
+{
+    if (readingAway) {
+        return Staleness::ReadAway;
+    }
+    if (replyMatching == ReplyMatching::Echo &&
+        (count <= kReplySequenceAt || report[kReplySequenceAt] != awaitedSequence)) {
+        return Staleness::OtherPacket;
+    }
+    return Staleness::Reply;
+}
+
+int BeginConnection()
+{
+    replyMatching = ReplyMatching::Unknown;
+    staleAtOpen = 0;
+    failedAtOpen = false;
+    if (deviceHandle == nullptr) {
+        return -1;
+    }
+    const int stale = ReadAway();
+    staleAtOpen = std::max(stale, 0);
+    failedAtOpen = stale < 0;
+    return stale;
+}
 
 void ClearLinkCounters()
 {
@@ -90,6 +188,9 @@ void CloseDevice()
     deviceHandle = nullptr;
     deviceConnected = 0;
     deviceLock = -1;
+    replyMatching = ReplyMatching::Unknown;
+    staleAtOpen = 0;
+    failedAtOpen = false;
 }
 
 void PrepareWrite(CommandPacket& packet, const CommandEntry& entry)
@@ -103,7 +204,7 @@ void PrepareWrite(CommandPacket& packet, const CommandEntry& entry)
 int SendCommand(const CommandPacket& packet)
 {
     const std::size_t length = packet.length;
-    lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
+    StartPacketReport();
     linkActivity.commandWord.store(packet.commandWord, std::memory_order_relaxed);
     if (length > kMaxBody) {
         // The body cannot hold more; sending it would put bytes past the
@@ -124,7 +225,9 @@ int SendCommand(const CommandPacket& packet)
     std::memset(OutputReport + kFirstBodyAt + n, 0, kFirstReportBody - n);
 
     int result = -1;
-    if (length <= kFirstReportBody) {
+    if (!BeginPacket(packet.sequence)) {
+        // The link failed while reading away what was waiting: nothing went out.
+    } else if (length <= kFirstReportBody) {
         if (WriteReport(true) >= 0) {
             result = static_cast<int>(kHeaderSize + length);
         }
@@ -161,7 +264,7 @@ int WriteReport(bool awaitAck)
     if (awaitAck && written > 0) {
         // The acknowledgement is best effort: only the error flag fails the
         // write; a time-out or a failed read leaves it successful.
-        const int read = ReadReport();
+        const int read = ReadReply();
         if (read > 0 && (InputReport[kReplyFlagsAt] & kFlagError) != 0) {
             Count(linkCounters.refusals);
             lastPacket.result = PacketResult::Refused;
@@ -179,7 +282,7 @@ int WriteReport(bool awaitAck)
     return written;
 }
 
-int ReadReport()
+int ReadReport(int milliseconds)
 {
     if (deviceHandle == nullptr) {
         Count(linkCounters.noDevice);
@@ -187,7 +290,7 @@ int ReadReport()
     }
     std::memset(InputReport, 0, kReportSize);
     Count(linkActivity.readsStarted);
-    const int read = hid_read_timeout(deviceHandle, InputReport, kReportSize, kReadTimeoutMs);
+    const int read = hid_read_timeout(deviceHandle, InputReport, kReportSize, milliseconds);
     Count(linkActivity.readsFinished);
     if (read < 0) {
         lastPacket.result = PacketResult::LinkFailed;
@@ -198,20 +301,43 @@ int ReadReport()
     return read;
 }
 
+int ReadReply()
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+    int milliseconds = kReadTimeoutMs;
+    for (;;) {
+        const int read = ReadReport(milliseconds);
+        if (read <= 0) {
+            return read;
+        }
+        if (StalenessOf(InputReport, static_cast<std::size_t>(read)) == Staleness::Reply) {
+            LearnMatching(read);
+            return read;
+        }
+        CountStale(1);
+        milliseconds = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+        if (milliseconds <= 0) {
+            std::memset(InputReport, 0, kReportSize);  // nothing came but stale reports
+            return 0;
+        }
+    }
+}
+
 int Transact()
 {
     linkActivity.commandWord.store(
         static_cast<std::uint16_t>(OutputReport[kFirstBodyAt] | OutputReport[kFirstBodyAt + 1] << 8),
         std::memory_order_relaxed);
-    lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
-    if (WriteOutputReport() <= 0) {
+    StartPacketReport();
+    if (!BeginPacket(OutputReport[kSequenceAt]) || WriteOutputReport() <= 0) {
         return -1;
     }
     // ReadReport clears the InputReport first, so a time-out or a failed read
     // leaves the reply length at 0 and ends here with -2.
     // A reply too short to hold a data byte is no valid reply either: its
     // data would be the zeros ReadReport cleared, not the controller's.
-    const int read = ReadReport();
+    const int read = ReadReply();
     if (read < 0) {
         return -2;
     }
