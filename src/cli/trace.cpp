@@ -89,6 +89,10 @@ void TraceWrite(const hid_device* dev, const unsigned char* data, std::size_t le
 
 void TraceRead(const unsigned char* data, int result)
 {
+    const Staleness staleness = StalenessOf(data, result > 0 ? static_cast<std::size_t>(result) : 0);
+    if (result == 0 && staleness == Staleness::ReadAway) {
+        return;  // nothing more was waiting before the write
+    }
     if (result < 0) {
         *traceOut << "lumoractl: trace: read failed\n";
         return;
@@ -104,6 +108,12 @@ void TraceRead(const unsigned char* data, int result)
         meaning += ", too short to hold its data";  // no valid reply to a status request
     } else if (replyLength > 0) {
         meaning += " data " + Payload(data + kReplyDataAt, std::min(replyLength, count - kReplyDataAt));
+    }
+    if (staleness == Staleness::ReadAway) {
+        meaning += "; stale, read away before the write";
+    } else if (staleness == Staleness::OtherPacket) {
+        meaning += count > kReplySequenceAt ? "; stale, another packet's (seq " + std::to_string(data[kReplySequenceAt]) + ")"
+                                            : std::string("; stale, no sequence byte");
     }
     *traceOut << "lumoractl: trace: read  " << Hex(data, count, kReplyDataAt + replyLength) << "  " << meaning << "\n";
 }
