@@ -172,6 +172,56 @@ TEST(ControllerModel, ReadsStatusSeries)
     }
 }
 
+struct FaultWordsCase {
+    const char* text;
+    std::optional<std::vector<std::pair<int, int>>> late;      // packet, ms
+    std::optional<std::vector<std::pair<int, int>>> sequence;  // packet, byte
+};
+
+std::optional<std::vector<std::pair<int, int>>> Pairs(const std::optional<std::vector<sim::ReplyFault>>& faults,
+                                                      bool late)
+{
+    if (!faults) {
+        return std::nullopt;
+    }
+    std::vector<std::pair<int, int>> pairs;
+    for (const sim::ReplyFault& fault : *faults) {
+        pairs.emplace_back(fault.packet, late ? static_cast<int>(fault.late.count()) : fault.sequence.value_or(-1));
+    }
+    return pairs;
+}
+
+TEST(ControllerModel, ReadsReplyFaults)
+{
+    using Pairs_ = std::vector<std::pair<int, int>>;
+    const FaultWordsCase cases[] = {
+        {"3:2500", Pairs_{{3, 2500}}, std::nullopt},
+        {"1:0,7:255", Pairs_{{1, 0}, {7, 255}}, Pairs_{{1, 0}, {7, 255}}},
+        {"2:256", Pairs_{{2, 256}}, std::nullopt},
+        {"0:10", std::nullopt, std::nullopt},
+        {"3", std::nullopt, std::nullopt},
+        {"3:", std::nullopt, std::nullopt},
+        {"3:-1", std::nullopt, std::nullopt},
+        {"3:10,", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
+    };
+    for (const FaultWordsCase& c : cases) {
+        EXPECT_EQ(Pairs(sim::ParseLateReplies(c.text), true), c.late) << "'" << c.text << "'";
+        EXPECT_EQ(Pairs(sim::ParseReplySequences(c.text), false), c.sequence) << "'" << c.text << "'";
+    }
+}
+
+TEST(ControllerModel, ReadsCommandWordsByNameOrInHex)
+{
+    using Words = std::vector<std::uint16_t>;
+    EXPECT_EQ(sim::ParseCommandWords("CmdLedCurrent"), Words{0x0B01});
+    EXPECT_EQ(sim::ParseCommandWords("CmdPatternStartStop,0x1a24,0x0001"), (Words{0x1A24, 0x1A24, 0x0001}));
+    EXPECT_EQ(sim::ParseCommandWords("cmdledcurrent"), std::nullopt);
+    EXPECT_EQ(sim::ParseCommandWords("0x12345"), std::nullopt);
+    EXPECT_EQ(sim::ParseCommandWords("1A24"), std::nullopt);
+    EXPECT_EQ(sim::ParseCommandWords("CmdLedCurrent,"), std::nullopt);
+}
+
 TEST(ControllerModel, KnowsOnlyItsOwnWords)
 {
     EXPECT_EQ(sim::ParseAckMode("silent"), sim::AckMode::Silent);
