@@ -13,6 +13,7 @@
 #include "patterns/presets.h"
 #include "patterns/sequence.h"
 #include "sim/sim_controller.h"
+#include "tests/link_reset.h"
 
 #include <benchmark/benchmark.h>
 
@@ -76,9 +77,7 @@ using namespace lumora;
 // A connected link to the zero-cost controller, presets without their pause.
 void ZeroCostLink()
 {
-    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-    CloseDevice();  // releases a lock left behind
-    sim::Reset();
+    ResetLinkState();
     ConnectDevice();
     sim::SetZeroCost(true);
     SetPauseFunction([](int) {});
@@ -160,9 +159,7 @@ BENCHMARK(BM_SendCommandRecordingSimulator);
 // The reports a run makes, counted once against the recording controller.
 int ReportsOf(void (*run)())
 {
-    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-    CloseDevice();  // releases a lock left behind
-    sim::Reset();
+    ResetLinkState();
     ConnectDevice();
     SetPauseFunction([](int) {});
     sim::ClearRecords();

@@ -26,6 +26,7 @@
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "sim/sim_controller.h"
+#include "tests/link_reset.h"
 
 #include <chrono>
 #include <cstdint>
@@ -174,11 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-    CloseDevice();  // releases a lock left behind
-    ClearLinkCounters();
-    ClearLutValidation();
-    sim::Reset();
+    ResetLinkState();
     sim::ReleaseClosedHandles();
     SetPauseFunction([](int) {});
     // The script cannot keep the controller busy beyond its length; the bound

@@ -16,6 +16,7 @@
 #include "patterns/sequence_file.h"
 #include "patterns/sequence_listing.h"
 #include "sim/sim_controller.h"
+#include "tests/link_reset.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -74,9 +75,7 @@ void CheckListingAgainstTheWire(const Sequence& sequence)
     if (listing.entries.size() != sequence.entries.size() || listing.images.empty()) {
         Fail("an accepted sequence whose tables do not derive");
     }
-    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-    CloseDevice();           // releases a lock left behind
-    sim::Reset();
+    ResetLinkState();
     sim::ReleaseClosedHandles();
     if (!ConnectDevice()) {
         Fail("the simulated controller could not be opened");

@@ -6,16 +6,21 @@
 // matching exception of lumora/__init__.py.
 #include "actions/action.h"
 #include "actions/outcome.h"
+#include "actions/serial.h"
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
+#include "link/utf8.h"
 #include "patterns/sequence_listing.h"
 #include "lumora_version.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,6 +47,51 @@ auto OnLink(Work work)
     const py::gil_scoped_release released;
     const std::lock_guard lock(linkMutex);
     return work();
+}
+
+// How often a waiting call looks for Ctrl-C.
+constexpr std::chrono::milliseconds kSignalPoll{50};
+
+// Runs an action's work on the link on a thread of its own, while this
+// thread, holding the GIL only between waits, lets Python's signal handlers
+// run every 50 ms. A handler that raises (Ctrl-C: KeyboardInterrupt) cancels
+// the action, which ends within a read slice; its exception is left in
+// `raised` to be raised once the work is done. Returns what work returns.
+template <class Work>
+auto OnLinkCancellable(Work work, std::optional<py::error_already_set>& raised)
+{
+    std::optional<decltype(work())> result;
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    bool done = false;
+    std::thread worker([&] {
+        {
+            const std::lock_guard lock(linkMutex);
+            ClearCancel();
+            result.emplace(work());
+        }
+        const std::lock_guard lock(doneMutex);
+        done = true;
+        doneChanged.notify_one();
+    });
+    for (;;) {
+        {
+            const py::gil_scoped_release released;
+            std::unique_lock lock(doneMutex);
+            if (doneChanged.wait_for(lock, kSignalPoll, [&] { return done; })) {
+                break;
+            }
+        }
+        if (!raised && PyErr_CheckSignals() != 0) {
+            raised.emplace();  // takes the error the handler raised
+            RequestCancel();
+        }
+    }
+    {
+        const py::gil_scoped_release released;
+        worker.join();
+    }
+    return std::move(*result);
 }
 
 // A file name or a device node's path, as Python decodes and encodes file
@@ -92,6 +142,8 @@ const char* ExceptionFor(Problem problem)
         return "TableCheckFailed";
     case Problem::SequenceFile:
         return "SequenceFileError";
+    case Problem::Cancelled:
+        return "Cancelled";
     case Problem::InvalidArgument:  // the module checks arguments first and raises ValueError
     case Problem::OpenFailed:
     case Problem::None:
@@ -195,16 +247,25 @@ public:
     // raises it.
     Outcome Run(const Action& action)
     {
-        auto [outcome, module] = OnLink([&] {
-            if (openRig != number_) {
-                return std::pair(NoModuleOpen(Audience::Script), std::optional<OpenModule>());
-            }
-            const ActionRecord record = RunAction(action);
-            Outcome concluded = ConcludeAction(action, record, Audience::Script);
-            return std::pair(std::move(concluded), std::optional<OpenModule>(record.module));
-        });
+        std::optional<py::error_already_set> interrupt;
+        auto [outcome, module] = OnLinkCancellable(
+            [&] {
+                if (openRig != number_) {
+                    return std::pair(NoModuleOpen(Audience::Script), std::optional<OpenModule>());
+                }
+                const ActionRecord record = RunAction(action);
+                Outcome concluded = ConcludeAction(action, record, Audience::Script);
+                return std::pair(std::move(concluded), std::optional<OpenModule>(record.module));
+            },
+            interrupt);
         if (module && !module->path.empty()) {
             module_ = std::move(*module);  // video mode opens the module afresh
+        }
+        if (interrupt && !interrupt->matches(PyExc_KeyboardInterrupt)) {
+            throw std::move(*interrupt);  // another handler's exception, as it was
+        }
+        if (interrupt) {
+            Raise("Cancelled", outcome.text, py::arg("outcome") = outcome);
         }
         return Returned(std::move(outcome), action);
     }
@@ -263,11 +324,35 @@ private:
     OpenModule module_;  // as opened; the path and serial shown
 };
 
-std::unique_ptr<Rig> Connect(const std::optional<std::string>& serial)
+// A serial number as the bytes the core checks: a str as UTF-8 with any lone
+// surrogate kept (so that the core refuses it in its own words), bytes as
+// they are, None as "" (the first module found).
+std::string SerialBytes(const py::object& serial)
+{
+    if (serial.is_none()) {
+        return "";
+    }
+    if (PyUnicode_Check(serial.ptr())) {
+        PyObject* bytes = PyUnicode_AsEncodedString(serial.ptr(), "utf-8", "surrogatepass");
+        if (bytes == nullptr) {
+            throw py::error_already_set();
+        }
+        return py::reinterpret_steal<py::bytes>(bytes).cast<std::string>();
+    }
+    if (PyBytes_Check(serial.ptr())) {
+        return serial.cast<std::string>();
+    }
+    throw py::type_error("the serial number must be a str or None, not " +
+                         py::str(py::type::of(serial).attr("__name__")).cast<std::string>());
+}
+
+std::unique_ptr<Rig> Connect(const py::object& serialGiven)
 {
     const Action connect{ActionKind::Connect};
+    const std::string serial = SerialBytes(serialGiven);
     struct Opened {
         bool alreadyOpen = false;
+        std::string unusableSerial;
         Outcome outcome;
         OpenModule module;
         unsigned long long number = 0;
@@ -278,20 +363,27 @@ std::unique_ptr<Rig> Connect(const std::optional<std::string>& serial)
             result.alreadyOpen = true;
             return result;
         }
-        SelectModule(FromUtf8(serial.value_or("")));
+        result.unusableSerial = SelectSerial(serial);
+        if (!result.unusableSerial.empty()) {
+            return result;
+        }
         result.outcome = ConcludeAction(connect, RunAction(connect), Audience::Script);
         if (result.outcome.severity != Severity::Failure) {
             result.module = OpenedModule();
             result.number = openRig = ++rigsOpened;
             // Video mode reopens this module, not whichever comes first.
-            if (!result.module.serial.empty()) {
-                SelectModule(FromUtf8(result.module.serial));
+            if (const std::optional<std::wstring> own = FromUtf8(result.module.serial);
+                own && !own->empty()) {
+                SelectModule(*own);
             }
         }
         return result;
     });
     if (opened.alreadyOpen) {
         Raise("Error", "This process has a module open already (one at a time); close its Rig first.");
+    }
+    if (!opened.unusableSerial.empty()) {
+        throw py::value_error(opened.unusableSerial);
     }
     Returned(opened.outcome, connect);
     return std::make_unique<Rig>(opened.number, opened.module);

@@ -273,6 +273,48 @@ TEST_F(CliTest, SerialNeedsAValue)
     EXPECT_TRUE(sim::Calls().empty());
 }
 
+struct BadSerialCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* errorText;
+};
+
+// A serial number that is not UTF-8 is refused before anything is opened:
+// cut short at its bad bytes, each of these would name the module "A".
+class CliBadSerial : public CliTest, public ::testing::WithParamInterface<BadSerialCase> {};
+
+TEST_P(CliBadSerial, OpensNothing)
+{
+    std::vector<sim::Module> modules = {sim::DefaultModule(0), sim::DefaultModule(1)};
+    modules[0].serial = L"A";
+    modules[1].serial = L"AB";
+    sim::SetModules(modules);
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"--serial", "A", "stop"}, out, err), cli::kExitOk) << err.str();
+    ASSERT_EQ(sim::Packets().size(), 1U);
+    EXPECT_EQ(sim::Packets()[0].serial, L"A");
+    sim::ClearRecords();
+
+    std::ostringstream badOut, badErr;
+    EXPECT_EQ(cli::Run(GetParam().args, badOut, badErr), cli::kExitUsage);
+    EXPECT_THAT(CallNames(), ::testing::IsEmpty());
+    EXPECT_EQ(badOut.str(), "");
+    EXPECT_EQ(badErr.str(), "lumoractl: " + std::string(GetParam().errorText) + "\nTry 'lumoractl --help'.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, CliBadSerial,
+    ::testing::Values(
+        BadSerialCase{"Overlong", {"--serial", "A\xC0\x80" "B", "stop"}, "the serial number 'A\\xC0\\x80B' is not UTF-8"},
+        BadSerialCase{"OverlongAfterEquals", {"--serial=A\xE0\x80\x80", "cross"},
+                      "the serial number 'A\\xE0\\x80\\x80' is not UTF-8"},
+        BadSerialCase{"Surrogate", {"--serial", "A\xED\xA0\x80", "stop"}, "the serial number 'A\\xED\\xA0\\x80' is not UTF-8"},
+        BadSerialCase{"Truncated", {"--serial", "A\xC3", "connect"}, "the serial number 'A\\xC3' is not UTF-8"},
+        BadSerialCase{"StrayContinuation", {"--serial", "A\x80", "fringes"}, "the serial number 'A\\x80' is not UTF-8"},
+        BadSerialCase{"Nul", {"--serial", std::string("A\0B", 3), "stop"},
+                      "the serial number 'A\\x00B' holds a NUL character"}),
+    CaseName());
+
 // Each trace line of a written report shows that report's bytes as sent.
 TEST_F(CliTest, TraceShowsExactlyTheReportsSentAndRead)
 {

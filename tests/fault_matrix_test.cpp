@@ -143,25 +143,16 @@ protected:
     void SetUp() override
     {
         SimTest::SetUp();
-        SetPauseFunction([](int) {});
-        SetStatusPollBound(std::chrono::milliseconds(2));
         clean_ = Dry();
     }
-    void TearDown() override
-    {
-        SetPauseFunction(nullptr);
-        SetStatusPollBound(kStatusPollBound);
-        SimTest::TearDown();
-    }
 
-    // A fresh link and controller, connected as the operator would be.
+    // A fresh link and controller, connected as the operator would be; no
+    // pause in the start tail and a short wait for a busy table check.
     static void Fresh()
     {
-        deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-        CloseDevice();  // releases a lock left behind
-        ClearLinkCounters();
-        ClearLutValidation();
-        sim::Reset();
+        ResetLinkState();
+        SetPauseFunction([](int) {});
+        SetStatusPollBound(std::chrono::milliseconds(2));
         Connect();
     }
 

@@ -70,6 +70,93 @@ INSTANTIATE_TEST_SUITE_P(ReportBoundaries, Framing,
                                            FramingCase{124, 2, 128}, FramingCase{125, 3, 192},
                                            FramingCase{386, 7, 448}, FramingCase{512, 9, 576}));
 
+// What a ReportTrace was told, one entry a report.
+struct Observed {
+    std::string function;
+    int result;
+    bool linkOpen;         // the device was still open when told
+    std::uint8_t firstByte;  // the report's flags (written) or reply flags (read)
+    ReadKind kind = ReadKind::Awaited;  // of a read
+};
+std::vector<Observed> observed;
+
+const ReportTrace kObserver = {
+    [](const hid_device*, const std::uint8_t* report, std::size_t length, int result) {
+        EXPECT_EQ(length, kReportSize);
+        observed.push_back({"hid_write", result, deviceHandle != nullptr, report[kFlagsAt]});
+    },
+    [](ReadKind kind, const std::uint8_t* report, int result) {
+        observed.push_back({"hid_read_timeout", result, deviceHandle != nullptr, report[kReplyFlagsAt], kind});
+    },
+};
+
+struct ObserverCase {
+    const char* name;
+    int failWrite;
+    int failRead;
+    sim::AckMode ack;
+};
+
+class ReportObserver : public SimTest, public ::testing::WithParamInterface<ObserverCase> {};
+
+// The observer hears of every report the library took or gave, with its
+// result, before a failure closes the link; unset, it hears nothing.
+TEST_P(ReportObserver, IsToldOfEachReportAsTheLibraryReturned)
+{
+    const ObserverCase& c = GetParam();
+    Connect();
+    sim::FailWriteAt(c.failWrite);
+    sim::FailReadAt(c.failRead);
+    sim::SetAckMode(c.ack);
+    observed.clear();
+    SetReportTrace(&kObserver);
+    SendCommand(DataPacket(200));
+    SetReportTrace(nullptr);
+
+    const std::vector<sim::Call>& calls = sim::Calls();
+    std::vector<std::pair<std::string, int>> expected;
+    for (const sim::Call& call : calls) {
+        // A wait for a reply is read in slices; the observer hears of it once.
+        const bool anotherSlice = call.function == "hid_read_timeout" && !expected.empty() &&
+                                  expected.back() == std::pair<std::string, int>("hid_read_timeout", 0);
+        if (anotherSlice) {
+            expected.back().second = call.result;
+        } else if (call.function == "hid_write" || call.function == "hid_read_timeout") {
+            expected.emplace_back(call.function, call.result);
+        }
+    }
+    std::vector<std::pair<std::string, int>> seen;
+    for (const Observed& o : observed) {
+        seen.emplace_back(o.function, o.result);
+        EXPECT_TRUE(o.linkOpen) << o.function << " told after the link closed";
+    }
+    EXPECT_EQ(seen, expected);
+    // First what waits is read away; then the reports go out, and every
+    // read after them waits for the acknowledgement.
+    ASSERT_FALSE(observed.empty());
+    EXPECT_EQ(observed.front().kind, ReadKind::ReadAway);
+    for (std::size_t i = 1; i < observed.size(); ++i) {
+        EXPECT_EQ(observed[i].kind, ReadKind::Awaited) << i;
+    }
+    if (observed.size() > 1) {
+        EXPECT_EQ(observed[1].firstByte, kWriteFlags);
+    }
+
+    observed.clear();
+    ASSERT_TRUE(ConnectDevice());
+    SendCommand(DataPacket(4));
+    EXPECT_TRUE(observed.empty()) << "no observer, no call";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReportObserver,
+                         ::testing::Values(ObserverCase{"Clean", 0, 0, sim::AckMode::Ok},
+                                           ObserverCase{"SecondWriteFails", 2, 0, sim::AckMode::Ok},
+                                           ObserverCase{"ReadAwayFails", 0, 1, sim::AckMode::Ok},
+                                           ObserverCase{"AcknowledgementReadFails", 0, 2, sim::AckMode::Ok},
+                                           ObserverCase{"Refused", 0, 0, sim::AckMode::ErrorFlag},
+                                           ObserverCase{"Silent", 0, 0, sim::AckMode::Silent}),
+                         CaseName());
+
 using Link = SimTest;
 
 TEST_F(Link, RefusesAPacketLongerThanTheBodyAndSendsNothing)

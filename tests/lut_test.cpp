@@ -42,11 +42,6 @@ protected:
         SimTest::SetUp();
         SetStatusPollBound(std::chrono::milliseconds(20));
     }
-    void TearDown() override
-    {
-        SetStatusPollBound(kStatusPollBound);
-        SimTest::TearDown();
-    }
 };
 
 TEST_F(Lut, PatternTableOfNoEntriesStillSendsItsDataPacket)

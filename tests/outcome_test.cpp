@@ -1,7 +1,7 @@
 // What the operator and a script are told after each kind of run, and the
 // progress shown meanwhile.
 #include "actions/outcome.h"
-#include "actions/printable.h"
+#include "link/printable.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "patterns/sequence_file.h"
@@ -228,10 +228,11 @@ TEST_F(SimTest, DeviceStringsCannotReachTheTextRaw)
     ReleaseDevice();
 }
 
-TEST(Progress, ShowsTheStepTheCommandsAndTheWait)
+using Progress = SimTest;
+
+TEST_F(Progress, ShowsTheStepTheCommandsAndTheWait)
 {
     using namespace std::chrono_literals;
-    ClearLinkCounters();
     linkActivity.commandWord = 0;
     linkActivity.readsStarted = 4;
     linkActivity.readsFinished = 4;
@@ -252,7 +253,6 @@ TEST(Progress, ShowsTheStepTheCommandsAndTheWait)
     linkActivity.commandWord = 0x1A1A;  // CmdValidate
     linkCounters.commandsFailed = 1;
     EXPECT_EQ(fringes.Text(t0 + 1600ms), "Project Full Fringes at 30 Hz: waiting for the table check; 2 commands sent");
-    ClearLinkCounters();
 }
 
 struct PrintableCase {

@@ -248,9 +248,7 @@ TEST_F(Presets, LinkFailureMidwayLeavesTheRestFailingAtOnce)
 
 TEST(PresetPause, TheRealPauseLastsASecond)
 {
-    sim::Reset();
-    deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-    CloseDevice();  // releases a lock left behind
+    ResetLinkState();
     const auto start = std::chrono::steady_clock::now();
     ProjectOnePicture(10, 1);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));

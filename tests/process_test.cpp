@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -55,13 +57,14 @@ protected:
     // to NAME.sim. stdout goes to `out`; stderr to NAME.err, or stays this
     // process's own when `keepErr`.
     pid_t Start(const std::vector<std::string>& args, const std::string& name, const std::string& out = "",
-                bool keepErr = false)
+                bool keepErr = false, const std::vector<std::string>& settings = {})
     {
         std::vector<std::string> environment = {
             "LD_PRELOAD=" SIM_PRELOAD_PATH,
             "LUMORA_SIM_DIR=" + (dir_ / "nodes").string(),
             "LUMORA_SIM_TRACE=" + File(name + ".sim").string(),
         };
+        environment.insert(environment.end(), settings.begin(), settings.end());
         std::vector<std::string> argv = {LUMORACTL_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
         const auto pointers = [](std::vector<std::string>& strings) {
@@ -169,6 +172,33 @@ TEST_F(Processes, AClosedTracePipeEndsTheTraceNotTheAction)
     EXPECT_EQ(Wait(pid), 0) << "not ended by SIGPIPE";
     EXPECT_EQ(Slurp(File("traced.out")), "Project Full Fringes at 10 Hz: sent; the controller accepted the tables; the sequence was started.\n");
     EXPECT_EQ(CountOf(Slurp(File("traced.sim")), "sim: seq"), 29) << "every packet was still sent";
+}
+
+// A signal in the middle of an upload to a silent module: the first cancels
+// the action, which says what went out, frees the module and exits 130; a
+// second ends the program at once.
+TEST_F(Processes, ASignalCancelsTheActionAndASecondEndsTheProgram)
+{
+    for (const int signals : {1, 2}) {
+        SCOPED_TRACE(std::to_string(signals) + " signal(s)");
+        const pid_t pid = Start({"fringes"}, "cancelled", "", false, {"LUMORA_SIM_ACK=silent", "LUMORA_SIM_REAL_TIMEOUTS=1"});
+        ASSERT_TRUE(WaitUntilHeld());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto sent = std::chrono::steady_clock::now();
+        for (int i = 0; i < signals; ++i) {
+            ::kill(pid, i == 0 ? SIGINT : SIGTERM);
+        }
+        EXPECT_EQ(Wait(pid), 130);
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent);
+        EXPECT_LT(took.count(), 1000);
+        std::printf("signal to exit: %lld ms\n", static_cast<long long>(took.count()));
+        EXPECT_FALSE(Held());
+        if (signals == 1) {
+            EXPECT_EQ(Slurp(File("cancelled.err")),
+                      "lumoractl: warning: Project Full Fringes at 10 Hz: cancelled after 1 of 29 commands; the sequence "
+                      "was not started.\n");
+        }
+    }
 }
 
 TEST_F(Processes, AnOutputThatCannotBeWrittenFailsInOneLine)

@@ -8,6 +8,7 @@
 #include "patterns/command_run.h"
 #include "patterns/lut.h"
 #include "sim/sim_controller.h"
+#include "tests/link_reset.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,16 +28,15 @@ struct CaseName {
 
 class SimTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        lumora::deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-        lumora::CloseDevice();  // releases a lock left behind
-        lumora::ClearLinkCounters();
-        sim::Reset();
-    }
+    void SetUp() override { ResetLinkState(); }
 
-    // Nothing may ever touch a closed handle, whatever the test did.
-    void TearDown() override { EXPECT_THAT(sim::Violations(), ::testing::IsEmpty()); }
+    // Nothing may ever touch a closed handle, whatever the test did. What it
+    // changed does not reach the next test, fixture or not.
+    void TearDown() override
+    {
+        EXPECT_THAT(sim::Violations(), ::testing::IsEmpty());
+        ResetLinkState();
+    }
 
     // Opens the simulated module and forgets the calls that took.
     static void Connect()
@@ -77,12 +77,6 @@ protected:
         pauses.clear();
         lumora::SetPauseFunction(RecordPause);
         lumora::SetStatusPollBound(std::chrono::milliseconds(20));
-    }
-    void TearDown() override
-    {
-        lumora::SetPauseFunction(nullptr);
-        lumora::SetStatusPollBound(lumora::kStatusPollBound);
-        SimTest::TearDown();
     }
 
     // Where the pauses fell: the number of packets sent before each.

@@ -16,6 +16,8 @@ on the wire, the same module lock, the same outcome texts::
 Each call of a Rig returns an Outcome (``ok``, ``warnings``, ``text``) or
 raises a subclass of ``lumora.Error`` whose message is the line lumoractl
 prints for the same case. A bad argument raises ValueError and sends nothing.
+Ctrl-C during an action cancels it and raises ``lumora.Cancelled`` (a
+KeyboardInterrupt) with the action's outcome attached.
 One module is open per process; device calls release the GIL and run one at
 a time.
 """
@@ -72,6 +74,17 @@ class SequenceFileError(Error):
         self.column: int = first.column if first is not None else 0
 
 
+class Cancelled(KeyboardInterrupt):
+    """Ctrl-C during an action: the action stopped before its next command
+    (or within 100 ms of a wait for the controller). ``outcome`` says what
+    went out and whether the sequence was started; the Rig stays usable, and
+    its ``with`` block closes the module as always."""
+
+    def __init__(self, message: str = "", outcome: "Optional[Outcome]" = None) -> None:
+        super().__init__(message)
+        self.outcome = outcome
+
+
 from ._lumora import (  # noqa: E402  (the classes above are raised from it)
     ModuleInfo,
     Outcome,
@@ -89,7 +102,7 @@ from ._lumora import (  # noqa: E402  (the classes above are raised from it)
 __all__ = [
     "__version__",
     "Error", "NoModule", "NotAccessible", "ModuleBusy", "LinkFailed", "Refused", "TableCheckFailed",
-    "SequenceFileError",
+    "SequenceFileError", "Cancelled",
     "ModuleInfo", "Outcome", "Packet", "PatternEntry", "Rig", "SequenceError", "SequenceListing",
     "check_sequence", "connect", "list_modules",
 ]

@@ -131,7 +131,9 @@ class Rig:
 def connect(serial: Optional[str] = None) -> Rig:
     """Opens and locks the module with this serial number (the first one
     found when None) and returns its Rig. Raises NoModule, NotAccessible,
-    ModuleBusy, or lumora.Error while this process has a module open."""
+    ModuleBusy, or lumora.Error while this process has a module open; a
+    serial number that is not UTF-8 or holds a NUL character raises
+    ValueError, and nothing is opened."""
 
 def list_modules() -> List[ModuleInfo]:
     """The attached modules, in the order the HID library lists them."""

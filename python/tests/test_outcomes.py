@@ -1,6 +1,8 @@
 """What a call returns or raises, against what lumoractl prints for the same
 case; bad arguments; the module's lock around a Rig; calls from threads."""
 
+import os
+import signal
 import threading
 import time
 
@@ -57,6 +59,36 @@ def test_modules_listed_as_lumoractl_lists_them(sim):
     assert listed == lumoractl("list", MODULES=2).stdout.splitlines()
     with lumora.connect(serial="SIM0002") as rig:
         assert [rig.path, "serial " + rig.serial] == listed[1].split("\t")[:2]
+
+
+# Serial numbers that, cut short at their bad bytes, would name SIM0001.
+BAD_SERIALS = {
+    "overlong bytes": b"SIM0001\xc0\x80",
+    "surrogate bytes": b"SIM0001\xed\xa0\x80",
+    "lone surrogate": "SIM0001\udc80",
+    "undecodable byte as os.fsdecode gives it": os.fsdecode(b"SIM0001\xff"),
+    "NUL": "SIM0001\x00",
+}
+
+
+@pytest.mark.parametrize("name", BAD_SERIALS)
+def test_a_serial_that_is_no_text_opens_nothing(sim, name):
+    serial = BAD_SERIALS[name]
+    with pytest.raises(ValueError) as raised:
+        lumora.connect(serial=serial)
+    assert "the serial number 'SIM0001" in str(raised.value)
+    assert sim.packets() == []
+    with lumora.connect(serial="SIM0001") as rig:  # and the link is free
+        assert rig.serial == "SIM0001"
+    if isinstance(serial, bytes):
+        tool = lumoractl("--serial", os.fsdecode(serial), "stop")
+        assert tool.returncode == 2
+        assert str(raised.value) == tool.stderr.splitlines()[0].removeprefix("lumoractl: ")
+
+
+def test_a_serial_of_another_type_is_a_type_error(sim):
+    with pytest.raises(TypeError):
+        lumora.connect(serial=1)
 
 
 def test_after_a_link_failure_the_rig_has_no_module(sim):
@@ -171,3 +203,35 @@ def test_a_call_on_another_thread_lets_python_run_and_keeps_the_link_to_itself(s
         projecting.join()
     sent = [line.split()[1:3] for line in sim.packets()]
     assert sent[-9:] == [["CmdPatternStartStop", "[02]"]] * 8 + [["CmdPatternStartStop", "[01]"]]
+
+
+CANCELLING = """
+import lumora, signal, sys, time
+with lumora.connect() as rig:
+    print(rig.path, flush=True)
+    try:
+        rig.project_full_fringes()
+    except lumora.Cancelled as cancelled:
+        print(f"{time.monotonic():.3f}", flush=True)
+        print(cancelled.outcome.text, flush=True)
+        assert isinstance(cancelled, KeyboardInterrupt)
+"""
+
+
+def test_ctrl_c_cancels_the_action_and_keeps_its_outcome(sim):
+    program = start_python(CANCELLING, ACK="silent", REAL_TIMEOUTS=1)
+    try:
+        path = program.stdout.readline().strip()
+        assert path, program.stderr.read()
+        time.sleep(0.3)
+        sent = time.monotonic()
+        program.send_signal(signal.SIGINT)
+        answered = float(program.stdout.readline())
+        print(f"Ctrl-C to Cancelled: {1000 * (answered - sent):.0f} ms")
+        assert answered - sent < 0.2
+        assert program.stdout.readline().strip() == (
+            "Project Full Fringes at 10 Hz: cancelled after 1 of 29 commands; the sequence was not started.")
+    finally:
+        out, err = program.communicate("", timeout=10)
+    assert program.returncode == 0, err
+    assert not held(path)

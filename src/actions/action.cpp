@@ -1,9 +1,9 @@
 #include "actions/action.h"
 
-#include "actions/printable.h"
 #include "connection/connection.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "link/printable.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "patterns/plans.h"
@@ -106,6 +106,11 @@ SequenceRequest ReadSequenceAction(const std::string& path, std::string_view sho
     SequenceFile file = ReadSequenceFile(path);
     SequenceRequest request;
     for (const SequenceError& error : file.errors) {
+        if (request.errorLines.size() == kShownSequenceErrors) {
+            request.errorLines.push_back("\u2026and " + std::to_string(file.errors.size() - kShownSequenceErrors) +
+                                         " more");
+            break;
+        }
         SequenceError shown = error;
         shown.file = Printable(shownAs.empty() ? error.file : shownAs, kQuotedArgumentLimit);
         request.errorLines.push_back(FormatSequenceError(shown));

@@ -75,13 +75,16 @@ std::string ArgumentProblem(const Action& action);
 // Video mode's run is what goes out once the module has been opened afresh.
 bool PlanAction(const Action& action, CommandRun& run);
 
+inline constexpr std::size_t kShownSequenceErrors = 20;
+
 // A Sequence action from a sequence file, read and checked whole; nothing
 // is sent.
 struct SequenceRequest {
     Action action;                        // kind Sequence, its sequence and name set, when errors is empty
     std::vector<SequenceError> errors;    // as ReadSequenceFile found them
-    std::vector<std::string> errorLines;  // each error as a script's author is shown it:
-                                          // FormatSequenceError, the file name made printable
+    std::vector<std::string> errorLines;  // the first kShownSequenceErrors errors as a script's author is
+                                          // shown them (FormatSequenceError, the file name made printable),
+                                          // then "…and N more" when there are more
 };
 
 // Reads the sequence file at path ("-" reads standard input, named

@@ -1,10 +1,11 @@
 #include "actions/outcome.h"
 
-#include "actions/printable.h"
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "link/printable.h"
+#include "link/utf8.h"
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "patterns/sequence.h"
@@ -238,6 +239,20 @@ Outcome ConcludeAction(const Action& action, const ActionRecord& record, Audienc
     }
     if (record.opensModule && !record.opened) {
         return OpenFailure(record.openFailure, audience);
+    }
+    if (run.cancelled) {
+        int written = 0;
+        for (int i = 0; i < run.count; ++i) {
+            written += run.packets[i].reports > 0 ? 1 : 0;
+        }
+        const bool dialog = audience == Audience::Dialog;
+        return {Severity::Warning, Problem::Cancelled,
+                label + ": " +
+                    Joined({"cancelled after " + std::to_string(written) + " of " +
+                                Count(static_cast<unsigned>(run.count), "command"),
+                            Started(run), dialog && run.startsSequence ? "press STOP or run it again" : ""}) +
+                    ".",
+                {}, {}};
     }
     if (action.kind == ActionKind::Connect) {
         const OpenModule& module = record.module;

@@ -31,6 +31,7 @@ enum class Problem {
     TableCheckFailed,  // no valid verdict on the tables, or a non-zero one
     SequenceFile,      // a sequence file that cannot be sent as it stands
     InvalidArgument,   // an argument broke its rule; nothing was sent
+    Cancelled,         // the operator cancelled the action before its end
 };
 
 // Who reads the text: the operator at the dialog, or a script's author

@@ -2,10 +2,11 @@
 
 #include "actions/action.h"
 #include "actions/outcome.h"
-#include "actions/printable.h"
+#include "actions/serial.h"
 #include "cli/trace.h"
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
+#include "link/printable.h"
 #include "lumora_udev_rule.h"
 #include "lumora_version.h"
 #include "patterns/sequence_listing.h"
@@ -15,7 +16,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <csignal>
 #include <optional>
+
+#include <signal.h>
+#include <unistd.h>
 
 namespace lumora::cli {
 
@@ -126,7 +131,8 @@ void PrintHelp(std::ostream& out)
            "the look-up tables failed or gave a non-zero verdict (a preset's sequence was\n"
            "started all the same, a sequence file's was not), or the output could not be\n"
            "written; 2 for a usage error or a sequence file with errors, and then nothing\n"
-           "is sent.\n";
+           "is sent; 130 when SIGINT or SIGTERM cancelled the command (a second signal\n"
+           "ends it at once).\n";
 }
 
 int UsageError(std::ostream& err, const std::string& message)
@@ -304,7 +310,20 @@ bool ReadSequence(const std::string& path, Action& action, std::ostream& err)
 int RunAndReport(const Action& action, std::ostream& out, std::ostream& err)
 {
     const ActionRecord record = RunAction(action);
-    return Report(ConcludeAction(action, record, Audience::Script), out, err);
+    const int status = Report(ConcludeAction(action, record, Audience::Script), out, err);
+    return record.run.cancelled ? kExitCancelled : status;
+}
+
+// The signal handler: one atomic store the first time, the end of the
+// process the second.
+extern "C" void CancelOnSignal(int)
+{
+    static volatile std::sig_atomic_t signalled = 0;
+    if (signalled != 0) {
+        ::_exit(kExitCancelled);
+    }
+    signalled = 1;
+    RequestCancel();
 }
 
 int Perform(const Command& command, Action action, const Given& given, std::ostream& out, std::ostream& err)
@@ -361,6 +380,15 @@ int CheckOutput(int status, std::ostream& out, std::ostream& err)
 }
 
 }  // namespace
+
+void CancelOnSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = CancelOnSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
 
 int Run(const Args& args, std::ostream& out, std::ostream& err)
 {
@@ -437,7 +465,9 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
                             given, problem)) {
             return UsageError(err, problem);
         }
-        SelectModule(FromUtf8(serial.value_or("")));
+        if (const std::string unusable = SelectSerial(serial.value_or("")); !unusable.empty()) {
+            return UsageError(err, unusable);
+        }
         SetTrace(trace ? &err : nullptr);
         const int status = Perform(command, action, given, out, err);
         ReleaseDevice();

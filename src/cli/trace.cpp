@@ -3,16 +3,9 @@
 #include "link/commands.h"
 #include "link/link.h"
 
-#include <hidapi.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
-
-extern "C" {
-int __real_hid_write(hid_device* dev, const unsigned char* data, size_t length);
-int __real_hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds);
-}
 
 namespace lumora::cli {
 
@@ -87,11 +80,12 @@ void TraceWrite(const hid_device* dev, const unsigned char* data, std::size_t le
     *traceOut << "lumoractl: trace: write " << Hex(data, kReportSize, shown) << "  " << meaning << "\n";
 }
 
-void TraceRead(const unsigned char* data, int result)
+// A read away that finds nothing shows no line; a report read away, or
+// another packet's, is marked stale.
+void TraceRead(ReadKind kind, const unsigned char* data, int result)
 {
-    const Staleness staleness = StalenessOf(data, result > 0 ? static_cast<std::size_t>(result) : 0);
-    if (result == 0 && staleness == Staleness::ReadAway) {
-        return;  // nothing more was waiting before the write
+    if (kind == ReadKind::ReadAway && result == 0) {
+        return;  // nothing more was waiting
     }
     if (result < 0) {
         *traceOut << "lumoractl: trace: read failed\n";
@@ -109,9 +103,9 @@ void TraceRead(const unsigned char* data, int result)
     } else if (replyLength > 0) {
         meaning += " data " + Payload(data + kReplyDataAt, std::min(replyLength, count - kReplyDataAt));
     }
-    if (staleness == Staleness::ReadAway) {
-        meaning += "; stale, read away before the write";
-    } else if (staleness == Staleness::OtherPacket) {
+    if (kind == ReadKind::ReadAway) {
+        meaning += "; stale, read away";
+    } else if (IsOtherPacketsReport(data, count)) {
         meaning += count > kReplySequenceAt ? "; stale, another packet's (seq " + std::to_string(data[kReplySequenceAt]) + ")"
                                             : std::string("; stale, no sequence byte");
     }
@@ -122,9 +116,25 @@ void EndTraceOnFailure()
 {
     traceOut->flush();
     if (!*traceOut) {
-        traceOut = nullptr;
+        SetTrace(nullptr);
     }
 }
+
+// A trace that can no longer be written (a closed pipe, a full disk) ends
+// the tracing, never the action.
+void Written(const hid_device* dev, const std::uint8_t* data, std::size_t length, int result)
+{
+    TraceWrite(dev, data, length, result);
+    EndTraceOnFailure();
+}
+
+void Read(ReadKind kind, const std::uint8_t* data, int result)
+{
+    TraceRead(kind, data, result);
+    EndTraceOnFailure();
+}
+
+constexpr ReportTrace kTrace = {Written, Read};
 
 }  // namespace
 
@@ -133,34 +143,7 @@ void SetTrace(std::ostream* out)
     traceOut = out;
     packetDevice = nullptr;
     bodyToCome = 0;
+    SetReportTrace(out != nullptr ? &kTrace : nullptr);
 }
 
 }  // namespace lumora::cli
-
-extern "C" {
-
-// A trace that can no longer be written (a closed pipe, a full disk) ends
-// the tracing, never the action.
-int __wrap_hid_write(hid_device* dev, const unsigned char* data, size_t length)
-{
-    using namespace lumora::cli;
-    const int result = __real_hid_write(dev, data, length);
-    if (traceOut != nullptr) {
-        TraceWrite(dev, data, length, result);
-        EndTraceOnFailure();
-    }
-    return result;
-}
-
-int __wrap_hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds)
-{
-    using namespace lumora::cli;
-    const int result = __real_hid_read_timeout(dev, data, length, milliseconds);
-    if (traceOut != nullptr) {
-        TraceRead(data, result);
-        EndTraceOnFailure();
-    }
-    return result;
-}
-
-}  // extern "C"

@@ -3,9 +3,9 @@
 // not the reply the link waited for is marked stale; a read away before a
 // write that finds nothing shows no line.
 //
-// The trace sits at the HID library boundary: the CLI is linked with
-// --wrap=hid_write and --wrap=hid_read_timeout, so the link's own calls pass
-// through here unchanged on their way to the library.
+// The trace is the link's report observer (SetReportTrace): the link tells
+// it of each report as the HID library took or gave it; what goes on the
+// wire does not change.
 #pragma once
 
 #include <ostream>

@@ -1,9 +1,9 @@
 #include "connection/connection.h"
 
-#include "connection/diagnosis.h"
 #include "connection/module_lock.h"
 #include "link/commands.h"
 #include "link/link.h"
+#include "link/utf8.h"
 #include "patterns/plans.h"
 
 #include <hidapi.h>

@@ -39,8 +39,4 @@ struct OpenDiagnosis {
 // what is attached.
 OpenDiagnosis DiagnoseOpenFailure();
 
-// A wide string from the HID library as UTF-8, and back.
-std::string ToUtf8(const wchar_t* text);
-std::wstring FromUtf8(const std::string& text);
-
 }  // namespace lumora

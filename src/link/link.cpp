@@ -22,7 +22,20 @@ ReplyMatching replyMatching = ReplyMatching::Unknown;
 
 namespace {
 
-bool readingAway = false;          // the reads under way take away what waits before a write
+std::atomic<bool> cancelRequested = false;
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets it");
+
+}  // namespace
+
+void RequestCancel() { cancelRequested.store(true, std::memory_order_relaxed); }
+
+void ClearCancel() { cancelRequested.store(false, std::memory_order_relaxed); }
+
+bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed); }
+
+namespace {
+
+const ReportTrace* reportTrace = nullptr;
 std::uint8_t awaitedSequence = 0;  // the sequence byte of the packet being sent
 int staleAtOpen = 0;               // read away at the open, counted with the next packet
 bool failedAtOpen = false;         // the link failed at the open: the next packet's result
@@ -61,6 +74,9 @@ int WriteOutputReport()
         return -1;
     }
     const int written = hid_write(deviceHandle, OutputReport, kReportSize);
+    if (reportTrace != nullptr) {
+        reportTrace->written(deviceHandle, OutputReport, kReportSize, written);
+    }
     if (written < 0) {
         lastPacket.result = PacketResult::LinkFailed;
         LinkFailure();
@@ -98,13 +114,15 @@ void StartPacketReport()
 // failure. The device is open.
 int ReadAway()
 {
-    readingAway = true;
     int count = 0;
     int read = 0;
-    while (count < kMaxStaleReports && (read = hid_read_timeout(deviceHandle, InputReport, kReportSize, 0)) > 0) {
-        ++count;
-    }
-    readingAway = false;
+    do {
+        read = hid_read_timeout(deviceHandle, InputReport, kReportSize, 0);
+        if (reportTrace != nullptr) {
+            reportTrace->read(ReadKind::ReadAway, InputReport, read);
+        }
+        count += read > 0 ? 1 : 0;
+    } while (read > 0 && count < kMaxStaleReports);
     std::memset(InputReport, 0, kReportSize);
     if (read < 0) {
         LinkFailure();
@@ -142,16 +160,10 @@ void LearnMatching(int read)
 
 }  // namespace
 
-Staleness StalenessOf(const std::uint8_t* report, std::size_t count)
+bool IsOtherPacketsReport(const std::uint8_t* report, std::size_t count)
 {
-    if (readingAway) {
-        return Staleness::ReadAway;
-    }
-    if (replyMatching == ReplyMatching::Echo &&
-        (count <= kReplySequenceAt || report[kReplySequenceAt] != awaitedSequence)) {
-        return Staleness::OtherPacket;
-    }
-    return Staleness::Reply;
+    return replyMatching == ReplyMatching::Echo &&
+           (count <= kReplySequenceAt || report[kReplySequenceAt] != awaitedSequence);
 }
 
 int BeginConnection()
@@ -176,6 +188,8 @@ void ClearLinkCounters()
         counter->store(0, std::memory_order_relaxed);
     }
 }
+
+void SetReportTrace(const ReportTrace* trace) { reportTrace = trace; }
 
 void CloseDevice()
 {
@@ -206,7 +220,11 @@ int SendCommand(const CommandPacket& packet)
     const std::size_t length = packet.length;
     StartPacketReport();
     linkActivity.commandWord.store(packet.commandWord, std::memory_order_relaxed);
-    if (length > kMaxBody) {
+    if (CancelRequested() || length > kMaxBody) {
+        // A cancelled action writes nothing more; a packet is never cut short.
+        // A body that long cannot be held; sending it would put bytes past
+        // the packet on the wire.
+        lastPacket.result = CancelRequested() ? PacketResult::Cancelled : lastPacket.result;
         // The body cannot hold more; sending it would put bytes past the
         // packet on the wire.
         Count(linkCounters.commandsFailed);
@@ -270,10 +288,12 @@ int WriteReport(bool awaitAck)
             lastPacket.result = PacketResult::Refused;
             return -2;
         }
-        if (read == 0) {
+        const bool cancelled = read == 0 && CancelRequested();
+        if (read == 0 && !cancelled) {
             Count(linkCounters.missingAcks);
         }
         lastPacket.result = read > 0    ? PacketResult::Acknowledged
+                            : cancelled ? PacketResult::Cancelled
                             : read == 0 ? PacketResult::Unacknowledged
                                         : PacketResult::LinkFailed;
     } else if (awaitAck) {
@@ -290,7 +310,16 @@ int ReadReport(int milliseconds)
     }
     std::memset(InputReport, 0, kReportSize);
     Count(linkActivity.readsStarted);
-    const int read = hid_read_timeout(deviceHandle, InputReport, kReportSize, milliseconds);
+    // The time is waited in slices, so that a cancel is seen within one.
+    // Each slice counts in full, also when the library returns sooner. The
+    // trace is told of the read once, as it ends.
+    int read = 0;
+    for (int waited = 0; read == 0 && waited < milliseconds && !CancelRequested(); waited += kReadSliceMs) {
+        read = hid_read_timeout(deviceHandle, InputReport, kReportSize, std::min(kReadSliceMs, milliseconds - waited));
+    }
+    if (reportTrace != nullptr) {
+        reportTrace->read(ReadKind::Awaited, InputReport, read);
+    }
     Count(linkActivity.readsFinished);
     if (read < 0) {
         lastPacket.result = PacketResult::LinkFailed;
@@ -311,7 +340,7 @@ int ReadReply()
         if (read <= 0) {
             return read;
         }
-        if (StalenessOf(InputReport, static_cast<std::size_t>(read)) == Staleness::Reply) {
+        if (!IsOtherPacketsReport(InputReport, static_cast<std::size_t>(read))) {
             LearnMatching(read);
             return read;
         }
@@ -330,6 +359,10 @@ int Transact()
         static_cast<std::uint16_t>(OutputReport[kFirstBodyAt] | OutputReport[kFirstBodyAt + 1] << 8),
         std::memory_order_relaxed);
     StartPacketReport();
+    if (CancelRequested()) {
+        lastPacket.result = PacketResult::Cancelled;
+        return -1;
+    }
     if (!BeginPacket(OutputReport[kSequenceAt]) || WriteOutputReport() <= 0) {
         return -1;
     }
@@ -344,6 +377,7 @@ int Transact()
     if (read <= static_cast<int>(kReplyDataAt) || (InputReport[kReplyFlagsAt] & kFlagError) != 0 ||
         ReplyLength() == 0) {
         lastPacket.result = read > 0 && (InputReport[kReplyFlagsAt] & kFlagError) != 0 ? PacketResult::Refused
+                            : read == 0 && CancelRequested()                          ? PacketResult::Cancelled
                                                                                         : PacketResult::Unacknowledged;
         return -2;
     }

@@ -115,6 +115,7 @@ enum class PacketResult : std::uint8_t {
     Refused,         // the acknowledgement (or the reply) carried the error flag
     Unacknowledged,  // no acknowledgement, or no valid reply, within 2000 ms
     LinkFailed,      // a write or the read failed, and the device was closed
+    Cancelled,       // the action was cancelled: nothing was written, or the wait for the reply was cut short
 };
 
 // Whether the controller may have acted on a packet with this result.
@@ -133,6 +134,36 @@ struct PacketReport {
 };
 extern PacketReport lastPacket;
 
+// Cancelling the action on the link, from any thread or a signal handler
+// (one lock-free atomic store). From then on nothing more is written and a
+// wait for a reply ends within one read slice; the request stands until
+// ClearCancel. Reads are waited for in slices of kReadSliceMs, which changes
+// no byte on the wire.
+inline constexpr int kReadSliceMs = 50;
+void RequestCancel();
+void ClearCancel();
+bool CancelRequested();
+
+// How a read came to be made, for a trace that tells reads apart.
+enum class ReadKind : std::uint8_t {
+    Awaited,   // ReadReport: waits up to 2000 ms for the controller's report
+    ReadAway,  // takes a report already waiting, without waiting, before a write or at an open
+};
+
+// An observer of the wire, for a trace: told of each report right after the
+// HID library took it (written, with hid_write's result) or gave it (read,
+// with hid_read_timeout's result), before the link acts on a failure. The
+// report is the link's own buffer, to be read during the call only.
+struct ReportTrace {
+    void (*written)(const hid_device* device, const std::uint8_t* report, std::size_t length, int result);
+    void (*read)(ReadKind kind, const std::uint8_t* report, int result);
+};
+
+// Tells trace of every report from now on (it must stay valid until
+// replaced); nullptr, the start-up state, stops. Without one the link calls
+// nothing.
+void SetReportTrace(const ReportTrace* trace);
+
 // How the open connection tells a packet's reply from a stale report.
 // Nothing in the protocol promises that a reply carries its packet's
 // sequence byte, so the link learns it from the first reply to a packet
@@ -150,14 +181,11 @@ extern ReplyMatching replyMatching;
 // cannot hold the link there.
 inline constexpr int kMaxStaleReports = 64;
 
-// What the report just read (count bytes at report) is to the link. A trace
-// of the reads asks this too.
-enum class Staleness : std::uint8_t {
-    Reply,        // the awaited reply, or taken for it when nothing tells
-    ReadAway,     // stale: read away before a write
-    OtherPacket,  // stale: with echo matching, its sequence byte is not the awaited packet's
-};
-Staleness StalenessOf(const std::uint8_t* report, std::size_t count);
+// Whether a report read while the link waits for a reply (count bytes at
+// report) is another packet's: with echo matching, one whose sequence byte is
+// not the awaited packet's. Such a report is stale, as is every report read
+// away. A trace of the reads asks this too.
+bool IsOtherPacketsReport(const std::uint8_t* report, std::size_t count);
 
 // Closes the open device, if any, and releases its lock; both link-state
 // fields are cleared and the reply matching starts again from Unknown. The

@@ -30,7 +30,13 @@ void Pause(int milliseconds)
     if (pauseFunction != nullptr) {
         pauseFunction(milliseconds);
     } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        // In slices, so that a cancelled action does not sit out the pause.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        for (auto now = std::chrono::steady_clock::now(); now < end && !CancelRequested();
+             now = std::chrono::steady_clock::now()) {
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                end - now, std::chrono::milliseconds(kReadSliceMs)));
+        }
     }
     inStartPause.store(false, std::memory_order_relaxed);
 }
@@ -204,7 +210,7 @@ void CommandRun::Command(CommandId id, std::uint8_t value)
 
 void CommandRun::Add(StepKind kind) { NextStep(*this).kind = kind; }
 
-void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool repeating)
 {
     const std::uint8_t currents[] = {red, green, blue};
     run.Command(CmdLedEnable, kLedsSequencer);
@@ -212,6 +218,9 @@ void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std:
     run.Command(CmdLedCurrent, currents);
     run.Command(CmdLedEnable, kLedsAllOn);
     run.Command(CmdPatternStartStop, kSequenceStart);
+    if (!repeating) {
+        return;
+    }
     run.Add(StepKind::Pause);
     for (int i = 0; i < kRepeatedStarts; ++i) {
         run.Command(CmdPatternStartStop, kSequenceStart);
@@ -243,6 +252,7 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
     record.startsSequence = StartsSequence(run);
     for (int i = 0; i < run.count; ++i) {
         const RunStep& step = run.steps[i];
+        record.cancelled = record.cancelled || CancelRequested();
         switch (step.kind) {
         case StepKind::StartGate:
             if (!startAnyway && record.verdict != TableVerdict::Accepted) {
@@ -251,7 +261,9 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
             }
             continue;
         case StepKind::Pause:
-            Pause(kStartPauseMs);
+            if (!record.cancelled) {
+                Pause(kStartPauseMs);
+            }
             continue;
         case StepKind::PatternLutUpload:
             if (const int count = run.tables.wordCount; count >= 0 && count <= kPatternLutCapacity) {
@@ -272,6 +284,11 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
             const int at = record.count++;
             PacketRecord& packet = record.packets[at];
             packet = {planned.command, planned.readRequest, PacketResult::NotSent, 0, -1, 0};
+            record.cancelled = record.cancelled || CancelRequested();
+            if (record.cancelled) {
+                packet.result = PacketResult::Cancelled;
+                return false;
+            }
             if (stepEnded) {
                 return false;
             }
@@ -284,6 +301,7 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
                 packet.staleReports = lastPacket.staleReports;
                 record.staleReports += lastPacket.staleReports;
             }
+            record.cancelled = record.cancelled || packet.result == PacketResult::Cancelled;
             if (packet.result == PacketResult::LinkFailed && record.linkFailedAt < 0) {
                 record.linkFailedAt = at;
             }

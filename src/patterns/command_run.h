@@ -65,9 +65,10 @@ struct CommandRun {
 };
 
 // Appends the start tail: LEDs switched by the sequencer, PWM polarity
-// normal, the three LED currents, all LEDs on, start; the pause; seven more
-// starts.
-void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+// normal, the three LED currents, all LEDs on, start; then, for a repeating
+// sequence, the pause and seven more starts. A sequence that runs once gets
+// its one start only: each start would run it again.
+void AppendStartTail(CommandRun& run, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool repeating = true);
 
 // What the controller's check of the tables came to.
 enum class TableVerdict : std::uint8_t {
@@ -100,6 +101,7 @@ struct RunRecord {
     bool gateClosed = false;      // the check did not accept the tables: nothing behind the gate went out
     bool startsSequence = false;  // the plan holds a start command
     bool started = false;         // a start command went out and was not refused
+    bool cancelled = false;       // the action was cancelled: nothing after that went out
     TableVerdict verdict = TableVerdict::None;
     std::uint8_t status = 0;      // the final status byte, when the verdict is Accepted or Rejected
     int linkFailedAt = -1;        // the packet at which the link failed, or -1
@@ -114,7 +116,9 @@ struct RunRecord {
 
 // Sends every step in order whatever the results of the steps before it, as
 // the presets do, except that the steps behind the start gate go out only
-// when the check returned status 0 or startAnyway is set. Returns the
+// when the check returned status 0 or startAnyway is set, and that nothing
+// more goes out (the pause included) once the action is cancelled
+// (RequestCancel). Returns the
 // record; what the check said is also left in lastLutValidation.
 RunRecord RunCommands(const CommandRun& run, bool startAnyway);
 

@@ -110,7 +110,7 @@ bool PlanSequence(const Sequence& sequence, CommandRun& run)
     run.Add(StepKind::ImageLutUpload);
     run.Add(StepKind::ValidateLuts);
     run.Add(StepKind::StartGate);
-    AppendStartTail(run, sequence.ledRed, sequence.ledGreen, sequence.ledBlue);
+    AppendStartTail(run, sequence.ledRed, sequence.ledGreen, sequence.ledBlue, sequence.repeat);
     return true;
 }
 

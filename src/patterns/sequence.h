@@ -105,7 +105,7 @@ bool DeriveTables(const Sequence& sequence, LutTables& tables);
 //   CmdExposurePeriod (exposure, period), CmdTriggerMode [01],
 //   CmdTrigOut1 / CmdTrigOut2 where given, the pattern LUT, the image LUT in
 //   list order, the check, the start gate, the start tail with the
-//   sequence's LED currents.
+//   sequence's LED currents (one start for a sequence that runs once).
 bool PlanSequence(const Sequence& sequence, CommandRun& run);
 
 // Sends a sequence that ReadSequenceFile accepted: its command run, with the

@@ -18,7 +18,7 @@
 #define TOML_UNREACHABLE __builtin_unreachable()
 #include <toml++/toml.h>
 
-#include "actions/printable.h"
+#include "link/printable.h"
 #include "patterns/presets.h"  // the frequencies the controller runs at, 1 to 120 Hz
 
 #include <algorithm>

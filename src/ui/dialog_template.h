@@ -97,8 +97,8 @@ extern const DialogTemplate kAboutDialogTemplate;
 
 // The main dialog's status line, beneath the template's controls and no part
 // of its tab order, and the dialog's height once it has grown to hold it.
-inline constexpr DialogUnitRect kStatusLineRect = {4, 201, 367, 10};
-inline constexpr int kMainDialogHeightWithStatus = 213;
+inline constexpr DialogUnitRect kStatusLineRect = {4, 201, 367, 18};  // two lines: a long outcome wraps
+inline constexpr int kMainDialogHeightWithStatus = 221;
 
 // The string resources; an id without a string yields "".
 const char* LoadResourceString(int id);

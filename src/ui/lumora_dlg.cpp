@@ -8,6 +8,7 @@
 #include "ui/resources.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
@@ -56,12 +57,12 @@ QColor MarkColor(Severity severity, const QColor& window)
 
 int IconOrigin(int clientExtent, int iconExtent) { return (clientExtent - iconExtent + 1) / 2; }
 
-// Button clicks, in the order the dialog handles them. The check box has an
-// entry with no handler: a click only toggles its tick.
+// Button clicks, in the order the dialog handles them. A click on the check
+// box changes nothing: it shows whether a module is open.
 const CLumoraDlg::MessageMapEntry CLumoraDlg::kMessageMap[] = {
     {IDC_PROJECT_FULL_FRINGES, &CLumoraDlg::OnProjectFullFringes},
     {IDC_CONNECT_USB, &CLumoraDlg::OnConnectUsb},
-    {IDC_USB_CONNECTED, nullptr},
+    {IDC_USB_CONNECTED, &CLumoraDlg::OnUsbConnectedClicked},
     {IDC_START, &CLumoraDlg::OnStart},
     {IDC_PAUSE, &CLumoraDlg::OnPause},
     {IDC_STOP, &CLumoraDlg::OnStop},
@@ -82,7 +83,8 @@ CLumoraDlg::CLumoraDlg(QWidget* parent)
     statusLine_->setObjectName(QStringLiteral("statusLine"));
     statusLine_->setTextFormat(Qt::PlainText);
     statusLine_->setFocusPolicy(Qt::NoFocus);
-    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLine_->setWordWrap(true);  // the whole outcome shows, on a second line where it is long
     const PixelRect client =
         DialogUnitsToPixels({0, 0, kMainDialogTemplate.width, kMainDialogHeightWithStatus}, DialogBaseUnits());
     resize(client.width, client.height);
@@ -159,8 +161,8 @@ void CLumoraDlg::OnSysCommand(unsigned id)
     CDialogEx::OnSysCommand(id);
 }
 
-// OK, Cancel, Escape and the close command all end up here or in OnCancel:
-// during an action they take effect when it ends.
+// During an action, Cancel and Escape cancel it and the window stays open;
+// OK and the close requests take effect when it ends.
 void CLumoraDlg::OnOK()
 {
     if (ActionRunning()) {
@@ -173,10 +175,20 @@ void CLumoraDlg::OnOK()
 void CLumoraDlg::OnCancel()
 {
     if (ActionRunning()) {
-        closeRequest_ = CloseRequest::Cancel;
+        RequestCancel();  // the action stops before its next command, or within a read slice
         return;
     }
     CDialogEx::OnCancel();
+}
+
+void CLumoraDlg::closeEvent(QCloseEvent* event)
+{
+    if (ActionRunning()) {
+        closeRequest_ = CloseRequest::Cancel;
+        event->ignore();
+        return;
+    }
+    CDialogEx::closeEvent(event);
 }
 
 void CLumoraDlg::paintEvent(QPaintEvent* event)
@@ -205,10 +217,11 @@ void CLumoraDlg::StartAction(const Action& action, int button)
     startedBy_ = button != IDC_STATIC ? GetDlgItem(button) : QApplication::focusWidget();
     closeRequest_ = CloseRequest::None;
     // Input for the actions is dropped while one runs: every control of the
-    // template is disabled, so clicks and keys reach none of them.
+    // template but Cancel is disabled, so clicks and keys reach none of them.
     disabled_.clear();
+    QWidget* const cancel = GetDlgItem(IDCANCEL);
     for (QWidget* control : Controls()) {
-        if (control->isEnabled()) {
+        if (control->isEnabled() && control != cancel) {
             disabled_.emplace_back(control);
             control->setEnabled(false);
         }
@@ -216,11 +229,21 @@ void CLumoraDlg::StartAction(const Action& action, int button)
     if (sequenceFileItem_ != nullptr) {
         sequenceFileItem_->setEnabled(false);
     }
+    // Cancel stays clickable, but takes no focus meanwhile, so that Enter or
+    // Space meant for the disabled button cancels nothing.
+    cancelFocus_ = cancel != nullptr ? cancel->focusPolicy() : Qt::NoFocus;
+    if (cancel != nullptr) {
+        cancel->setFocusPolicy(Qt::NoFocus);
+        if (QApplication::focusWidget() == cancel || QApplication::focusWidget() == nullptr) {
+            setFocus(Qt::OtherFocusReason);
+        }
+    }
     QApplication::setOverrideCursor(Qt::BusyCursor);
     progress_ = std::make_unique<ProgressMonitor>(action);
     ShowStatus(QString::fromStdString(progress_->Text(std::chrono::steady_clock::now())), Severity::Ok);
 
     actionDone_.store(false, std::memory_order_relaxed);
+    ClearCancel();
     worker_ = std::thread([this, action] {
         const ActionRecord record = RunAction(action);
         outcome_ = ConcludeAction(action, record, Audience::Dialog);
@@ -242,7 +265,6 @@ void CLumoraDlg::FinishAction()
 {
     progressTimer_->stop();
     worker_.join();
-    const Action action = *running_;
     running_.reset();
     progress_.reset();
     QApplication::restoreOverrideCursor();
@@ -255,15 +277,12 @@ void CLumoraDlg::FinishAction()
     if (sequenceFileItem_ != nullptr) {
         sequenceFileItem_->setEnabled(true);
     }
+    if (QWidget* cancel = GetDlgItem(IDCANCEL); cancel != nullptr) {
+        cancel->setFocusPolicy(cancelFocus_);
+    }
 
     ShowStatus(QString::fromStdString(outcome_.text), outcome_.severity);
-    if (action.kind == ActionKind::Connect) {
-        const bool connected = deviceConnected != 0;
-        if (connected) {
-            usbConnected = 1;
-        }
-        qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED))->setChecked(connected);
-    }
+    ShowConnection();
     if (startedBy_ != nullptr) {
         startedBy_->setFocus(Qt::OtherFocusReason);
     }
@@ -362,6 +381,19 @@ void CLumoraDlg::OnProjectSequenceFile()
         return;
     }
     StartAction(request.action, IDC_STATIC);
+}
+
+// The tick follows the link after every action: a link failure clears it, a
+// START that opened the module sets it.
+void CLumoraDlg::ShowConnection()
+{
+    usbConnected = deviceConnected != 0 ? 1 : 0;
+    qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED))->setChecked(usbConnected != 0);
+}
+
+void CLumoraDlg::OnUsbConnectedClicked()
+{
+    qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED))->setChecked(usbConnected != 0);
 }
 
 void CLumoraDlg::OnHelp()

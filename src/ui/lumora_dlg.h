@@ -68,6 +68,7 @@ protected:
     void OnCommand(int id) override;
     void OnOK() override;
     void OnCancel() override;
+    void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -88,6 +89,8 @@ private:
     void OnStop();
     void OnHelp();
     void OnProjectSequenceFile();
+    void OnUsbConnectedClicked();
+    void ShowConnection();
 
     struct MessageMapEntry {
         int id;
@@ -109,6 +112,7 @@ private:
     std::unique_ptr<ProgressMonitor> progress_;
     QPointer<QWidget> startedBy_;
     std::vector<QPointer<QWidget>> disabled_;
+    Qt::FocusPolicy cancelFocus_ = Qt::StrongFocus;  // Cancel's own, while an action borrows it
     enum class CloseRequest { None, Ok, Cancel };
     CloseRequest closeRequest_ = CloseRequest::None;
 };

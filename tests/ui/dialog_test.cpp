@@ -6,6 +6,7 @@
 #include "patterns/lut.h"
 #include "patterns/presets.h"
 #include "sim/sim_controller.h"
+#include "tests/link_reset.h"
 #include "ui/about_dlg.h"
 #include "ui/help.h"
 #include "ui/lumora_app.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
@@ -129,9 +131,7 @@ private:
 private slots:
     void init()
     {
-        lumora::deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
-        lumora::CloseDevice();  // releases a lock left behind
-        sim::Reset();
+        ResetLinkState();
         lumora::SetPauseFunction([](int) {});
         prompts.clear();
         aboutCaptions.clear();
@@ -162,7 +162,6 @@ private slots:
     void cleanup()
     {
         dlg.reset();
-        lumora::SetPauseFunction(nullptr);
         QVERIFY(sim::Violations().empty());
         QVERIFY(QApplication::overrideCursor() == nullptr);  // every busy cursor was taken down
     }
@@ -419,24 +418,34 @@ private slots:
         QVERIFY(Sent().isEmpty());
     }
 
-    void theBoxIsNoLiveIndicator()
+    // After every action the tick says whether a module is open.
+    void theBoxFollowsTheLinkAfterEveryAction()
     {
+        Click(IDC_START);  // a fresh window: START opens the module
+        QCOMPARE(lumora::deviceConnected, 1);
+        QVERIFY(Box()->isChecked());
+        sim::FailWriteAt(1);
+        Click(IDC_STOP);  // the link fails and the module is closed
+        QCOMPARE(lumora::deviceConnected, 0);
+        QVERIFY(!Box()->isChecked());
+        QCOMPARE(dlg->usbConnected, 0);
         Click(IDC_CONNECT_USB);
+        QVERIFY(Box()->isChecked());
         sim::SetModuleCount(0);
         Click(IDC_START);  // reopens and fails
         QCOMPARE(lumora::deviceConnected, 0);
-        QVERIFY(Box()->isChecked());
+        QVERIFY(!Box()->isChecked());
     }
 
-    void clickingTheBoxTogglesItAndTheNextExchangeCopiesIt()
+    void clickingTheBoxChangesNothing()
     {
         sim::ClearRecords();
         QTest::mouseClick(Box(), Qt::LeftButton);
-        QVERIFY(Box()->isChecked());
+        QVERIFY(!Box()->isChecked());  // no module is open
         QCOMPARE(dlg->usbConnected, 0);
         QVERIFY(sim::Calls().empty());
         QVERIFY(dlg->UpdateData(true));
-        QCOMPARE(dlg->usbConnected, 1);
+        QCOMPARE(dlg->usbConnected, 0);
     }
 
     // How the dialog ends, and what it checks on the way.
@@ -571,7 +580,6 @@ private slots:
             QVERIFY(Sent().isEmpty());
             ::close(held);
         }
-        lumora::SetStatusPollBound(lumora::kStatusPollBound);
     }
 
     void failuresStandOutOnLightAndDarkPalettes_data()
@@ -638,7 +646,7 @@ private slots:
         QVERIFY(!sent.contains("CmdPatternStartStop [01]"));
         QCOMPARE(sent.size(), 29);
         QCOMPARE(Edit(IDC_FREQUENCY)->text(), QStringLiteral("10"));
-        QVERIFY(!Box()->isChecked());
+        QVERIFY(Box()->isChecked());  // the click on it during the action changed nothing: the module is open
         QCOMPARE(QApplication::focusWidget(), fringes);  // the keyboard user keeps their place
         QVERIFY(fringes->isEnabled());
     }
@@ -664,13 +672,47 @@ private slots:
                  QStringLiteral("Project picture 12 at 10 Hz: sent; the controller accepted the tables; the sequence was started."));
     }
 
+    // Cancel and Escape during an action against a silent module: the action
+    // stops within a read slice, the window stays, and the line says what went out.
+    void cancellingAnAction_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel button") << "button";
+        QTest::newRow("Escape") << "escape";
+    }
+
+    void cancellingAnAction()
+    {
+        QFETCH(QString, how);
+        ConnectQuietly();
+        sim::SetAckMode(sim::AckMode::Silent);
+        sim::SetRealTimeouts(true);
+        Button(IDC_PROJECT_FULL_FRINGES)->click();
+        QTest::qWait(300);
+        QVERIFY(dlg->ActionRunning());
+        QElapsedTimer cancelled;
+        cancelled.start();
+        if (how == "button") {
+            QTest::mouseClick(Button(IDCANCEL), Qt::LeftButton);
+        } else {
+            QTest::keyClick(dlg.get(), Qt::Key_Escape);
+        }
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 2000));
+        qInfo("Cancel to the status line: %lld ms", static_cast<long long>(cancelled.elapsed()));
+        QVERIFY(dlg->isVisible());
+        QCOMPARE(Sent(), QStringList{"CmdDisplayMode [01]"});
+        QCOMPARE(dlg->StatusLine()->text(),
+                 QStringLiteral("\u26A0 Project Full Fringes at 10 Hz: cancelled after 1 of 29 commands; the sequence "
+                                "was not started; press STOP or run it again."));
+        sim::SetRealTimeouts(false);
+    }
+
     // Closing during an action waits for its end; then the request counts.
     void closingDuringAnActionWaitsForItsEnd_data()
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("result");
         QTest::newRow("close command") << "close" << int(QDialog::Rejected);
-        QTest::newRow("Escape") << "escape" << int(QDialog::Rejected);
         QTest::newRow("window closed") << "window" << int(QDialog::Rejected);
     }
 
