@@ -172,54 +172,23 @@ TEST(ControllerModel, ReadsStatusSeries)
     }
 }
 
-struct FaultWordsCase {
-    const char* text;
-    std::optional<std::vector<std::pair<int, int>>> late;      // packet, ms
-    std::optional<std::vector<std::pair<int, int>>> sequence;  // packet, byte
-};
-
-std::optional<std::vector<std::pair<int, int>>> Pairs(const std::optional<std::vector<sim::ReplyFault>>& faults,
-                                                      bool late)
+// The reply faults' and refusals' words: "N:V" lists, command names or hex words.
+TEST(ControllerModel, ReadsReplyFaultsAndCommandWords)
 {
-    if (!faults) {
-        return std::nullopt;
+    const auto late = sim::ParseLateReplies("3:2500,7:0");
+    ASSERT_TRUE(late);
+    ASSERT_EQ(late->size(), 2u);
+    EXPECT_EQ((*late)[0].packet, 3);
+    EXPECT_EQ((*late)[0].late.count(), 2500);
+    EXPECT_EQ(sim::ParseReplySequences("5:238")->at(0).sequence, 238);
+    for (const char* bad : {"", "0:10", "3", "3:", "3:-1", "3:10,"}) {
+        EXPECT_EQ(sim::ParseLateReplies(bad), std::nullopt) << "'" << bad << "'";
     }
-    std::vector<std::pair<int, int>> pairs;
-    for (const sim::ReplyFault& fault : *faults) {
-        pairs.emplace_back(fault.packet, late ? static_cast<int>(fault.late.count()) : fault.sequence.value_or(-1));
+    EXPECT_EQ(sim::ParseReplySequences("3:256"), std::nullopt);
+    EXPECT_EQ(sim::ParseCommandWords("CmdLedCurrent,0x1a24"), (std::vector<std::uint16_t>{0x0B01, 0x1A24}));
+    for (const char* bad : {"cmdledcurrent", "0x12345", "1A24", "CmdLedCurrent,"}) {
+        EXPECT_EQ(sim::ParseCommandWords(bad), std::nullopt) << "'" << bad << "'";
     }
-    return pairs;
-}
-
-TEST(ControllerModel, ReadsReplyFaults)
-{
-    using Pairs_ = std::vector<std::pair<int, int>>;
-    const FaultWordsCase cases[] = {
-        {"3:2500", Pairs_{{3, 2500}}, std::nullopt},
-        {"1:0,7:255", Pairs_{{1, 0}, {7, 255}}, Pairs_{{1, 0}, {7, 255}}},
-        {"2:256", Pairs_{{2, 256}}, std::nullopt},
-        {"0:10", std::nullopt, std::nullopt},
-        {"3", std::nullopt, std::nullopt},
-        {"3:", std::nullopt, std::nullopt},
-        {"3:-1", std::nullopt, std::nullopt},
-        {"3:10,", std::nullopt, std::nullopt},
-        {"", std::nullopt, std::nullopt},
-    };
-    for (const FaultWordsCase& c : cases) {
-        EXPECT_EQ(Pairs(sim::ParseLateReplies(c.text), true), c.late) << "'" << c.text << "'";
-        EXPECT_EQ(Pairs(sim::ParseReplySequences(c.text), false), c.sequence) << "'" << c.text << "'";
-    }
-}
-
-TEST(ControllerModel, ReadsCommandWordsByNameOrInHex)
-{
-    using Words = std::vector<std::uint16_t>;
-    EXPECT_EQ(sim::ParseCommandWords("CmdLedCurrent"), Words{0x0B01});
-    EXPECT_EQ(sim::ParseCommandWords("CmdPatternStartStop,0x1a24,0x0001"), (Words{0x1A24, 0x1A24, 0x0001}));
-    EXPECT_EQ(sim::ParseCommandWords("cmdledcurrent"), std::nullopt);
-    EXPECT_EQ(sim::ParseCommandWords("0x12345"), std::nullopt);
-    EXPECT_EQ(sim::ParseCommandWords("1A24"), std::nullopt);
-    EXPECT_EQ(sim::ParseCommandWords("CmdLedCurrent,"), std::nullopt);
 }
 
 TEST(ControllerModel, KnowsOnlyItsOwnWords)

@@ -3,21 +3,14 @@
 // to the wrong command, with a controller that echoes the sequence byte and
 // with one that does not.
 #include "actions/action.h"
-#include "cli/cli.h"
 #include "sim_fixture.h"
 
-#include <hidapi.h>
-
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <map>
-#include <sstream>
 
 using namespace lumora;
 using namespace std::chrono_literals;
-using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
 
 namespace {
 
@@ -203,57 +196,6 @@ TEST_F(RepliesAtOpen, AFloodIsReadAwayOnlyUpToItsBound)
     EXPECT_EQ(sim::WrittenReports().size(), 1u);
     EXPECT_EQ(record.packets[0].result, PacketResult::Acknowledged);
     EXPECT_EQ(record.packets[0].staleReports, kMaxStaleReports);
-}
-
-// A failed read while reading away at the open closes the module, and the
-// run that follows says that the link failed there.
-TEST_F(RepliesAtOpen, AFailedReadAtTheOpenIsTheFirstPacketsLinkFailure)
-{
-    sim::FailReadAt(1);
-    const RunRecord record = RunAction({.kind = ActionKind::StartVideoMode}).run;
-    EXPECT_EQ(record.linkFailedAt, 0);
-    EXPECT_EQ(record.packets[0].result, PacketResult::LinkFailed);
-    EXPECT_EQ(record.CountOf(PacketResult::NoDevice), record.count - 1);
-    EXPECT_TRUE(sim::WrittenReports().empty());
-    EXPECT_EQ(deviceHandle, nullptr);
-}
-
-// lumoractl start against a module that answers one command late and
-// refuses the next: the refusal fails the command, and the trace shows the
-// late reply as stale.
-TEST_F(RepliesAtOpen, LumoractlFailsWithTheRefusalBehindALateReply)
-{
-    LateThenRefused(kPolarity);
-    sequenceNumber = kFirstSequence;
-    std::ostringstream out, err;
-    EXPECT_EQ(cli::Run({"--trace", "start"}, out, err), cli::kExitFailed);
-    EXPECT_THAT(err.str(), HasSubstr("the first CmdLedCurrent"));
-    EXPECT_THAT(err.str(), HasSubstr("; stale, another packet's (seq " + std::to_string(kFirstSequence + kPolarity) +
-                                     ")"));
-}
-
-// The simulated controller's clock: a late reply is not there before its
-// time, and replies behind it wait for it.
-TEST_F(SimTest, ALateReplyHoldsBackTheRepliesBehindIt)
-{
-    hid_device* device = hid_open(0x0451, 0x6401, nullptr);
-    ASSERT_NE(device, nullptr);
-    sim::LateReply(1, 500ms);
-    sim::SetEcho(false);
-    sim::ReplySequence(2, 7);
-    std::uint8_t report[kReportSize] = {0x00, kWriteFlags, 0x11, 0x03, 0x00, 0x24, 0x1A, 0x00};
-    std::uint8_t in[kReportSize];
-    ASSERT_EQ(hid_write(device, report, sizeof report), 65);
-    EXPECT_EQ(hid_read_timeout(device, in, sizeof in, 400), 0);
-    report[kSequenceAt] = 0x12;
-    ASSERT_EQ(hid_write(device, report, sizeof report), 65);
-    EXPECT_EQ(hid_read_timeout(device, in, sizeof in, 0), 0) << "100 ms are still to go";
-    EXPECT_EQ(hid_read_timeout(device, in, sizeof in, 200), 64);
-    EXPECT_EQ(in[kReplySequenceAt], 0) << "no echo";
-    EXPECT_EQ(hid_read_timeout(device, in, sizeof in, 0), 64) << "the second was due, behind the first";
-    EXPECT_EQ(in[kReplySequenceAt], 7);
-    EXPECT_EQ(hid_read_timeout(device, in, sizeof in, 0), 0);
-    hid_close(device);
 }
 
 }  // namespace
