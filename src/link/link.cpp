@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 namespace lumora {
@@ -39,6 +38,7 @@ const ReportTrace* reportTrace = nullptr;
 std::uint8_t awaitedSequence = 0;  // the sequence byte of the packet being sent
 int staleAtOpen = 0;               // read away at the open, counted with the next packet
 bool failedAtOpen = false;         // the link failed at the open: the next packet's result
+int lastReadWaited = 0;            // the time the last ReadReport counted as waited, in ms
 
 // One thread writes the counters and the activity: a plain load and store
 // is all an increment needs, and costs no locked instruction.
@@ -314,9 +314,11 @@ int ReadReport(int milliseconds)
     // Each slice counts in full, also when the library returns sooner. The
     // trace is told of the read once, as it ends.
     int read = 0;
-    for (int waited = 0; read == 0 && waited < milliseconds && !CancelRequested(); waited += kReadSliceMs) {
+    int waited = 0;
+    for (; read == 0 && waited < milliseconds && !CancelRequested(); waited += kReadSliceMs) {
         read = hid_read_timeout(deviceHandle, InputReport, kReportSize, std::min(kReadSliceMs, milliseconds - waited));
     }
+    lastReadWaited = waited;
     if (reportTrace != nullptr) {
         reportTrace->read(ReadKind::Awaited, InputReport, read);
     }
@@ -332,8 +334,6 @@ int ReadReport(int milliseconds)
 
 int ReadReply()
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
     int milliseconds = kReadTimeoutMs;
     for (;;) {
         const int read = ReadReport(milliseconds);
@@ -345,7 +345,7 @@ int ReadReply()
             return read;
         }
         CountStale(1);
-        milliseconds = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+        milliseconds -= lastReadWaited;  // the slices it took, each in full
         if (milliseconds <= 0) {
             std::memset(InputReport, 0, kReportSize);  // nothing came but stale reports
             return 0;

@@ -218,14 +218,15 @@ int SendCommand(const CommandPacket& packet);
 // the write successful (a failed read still closes the link).
 int WriteReport(bool awaitAck);
 
-// Clears the InputReport and reads one report, waiting up to milliseconds.
-// Returns the bytes read (0 on time-out), -1 on a link failure or with no
-// device.
+// Clears the InputReport and reads one report, waiting up to milliseconds in
+// slices of kReadSliceMs (a cancel ends the wait). Returns the bytes read (0
+// on time-out), -1 on a link failure or with no device.
 int ReadReport(int milliseconds = kReadTimeoutMs);
 
-// Reads the reply to the packet being sent, within 2000 ms of the call: with
+// Reads the reply to the packet being sent, within 2000 ms of waiting: with
 // echo matching, reports whose sequence byte is another packet's are counted
-// as stale and the wait goes on for the rest of the time; otherwise the first
+// as stale and the wait goes on for the rest of the time (the read slices it
+// took counted in full, so that even a flood of them ends); otherwise the first
 // report is the reply. The first reply to a packet whose sequence byte is not
 // 0 sets the matching of the connection. Returns as ReadReport; on a time-out
 // the InputReport is clear.
