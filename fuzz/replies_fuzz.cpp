@@ -3,7 +3,8 @@
 //
 // Input: byte 0 picks the action (0 video mode, 1 pause, 2 stop, 3 full
 // fringes, 4 range, 5 one picture, 6 cross, 7 all of them in turn). The rest
-// is a script that answers the system's hidapi calls one after the other:
+// is a script that answers the action's hidapi calls one after the other
+// (the reads that take away what waits before each packet among them):
 //
 //   each hid_write takes one byte:  0 fails (-1), 1 writes nothing (0),
 //                                   2 reports the count in the next byte,
@@ -176,8 +177,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ResetLinkState();
     sim::ReleaseClosedHandles();
-    sim::SetReadScript(ScriptedRead);
-    sim::SetWriteScript(ScriptedWrite);
     SetPauseFunction([](int) {});
     // The script cannot keep the controller busy beyond its length; the bound
     // is only a backstop.
@@ -187,6 +186,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!ConnectDevice()) {
         Fail("the simulated controller could not be opened");
     }
+    // The script answers the action's calls, from the first read away before
+    // its first write.
+    sim::SetReadScript(ScriptedRead);
+    sim::SetWriteScript(ScriptedWrite);
     const int action = data[0] % 8;
     if (action == 7) {
         for (int each = 0; each < 7; ++each) {

@@ -28,7 +28,7 @@ Reply MakeReply(std::uint8_t flags, std::uint8_t sequence, std::uint16_t length,
 {
     Reply reply;
     reply.bytes[lumora::kReplyFlagsAt] = flags;
-    reply.bytes[lumora::kReplyFlagsAt + 1] = sequence;
+    reply.bytes[lumora::kReplySequenceAt] = sequence;
     reply.bytes[lumora::kReplyLengthAt] = static_cast<std::uint8_t>(length & 0xFF);
     reply.bytes[lumora::kReplyLengthAt + 1] = static_cast<std::uint8_t>(length >> 8);
     if (data) {
@@ -102,11 +102,35 @@ Taken ControllerModel::Complete(ModuleEnd& end)
     }
     Taken taken;
     taken.reply = Answer(packet, taken.answer);
+    ++end.packetsTaken;
     if (taken.reply) {
+        Disturb(end.packetsTaken, *taken.reply, taken);
         Write(end, "in", taken.reply->bytes.data(), taken.reply->size);
     }
     taken.packet = std::move(packet);
     return taken;
+}
+
+// What the settings do to the reply to the nth packet: the sequence byte it
+// carries, how late it leaves; both said after the answer.
+void ControllerModel::Disturb(int nth, Reply& reply, Taken& taken) const
+{
+    if (!behaviour.echoSequence) {
+        reply.bytes[lumora::kReplySequenceAt] = 0;
+    }
+    for (const ReplyFault& fault : behaviour.replyFaults) {
+        if (fault.packet != nth) {
+            continue;
+        }
+        if (fault.sequence) {
+            reply.bytes[lumora::kReplySequenceAt] = *fault.sequence;
+            taken.answer += ", seq " + std::to_string(*fault.sequence);
+        }
+        if (fault.late.count() > 0) {
+            taken.late = fault.late;
+            taken.answer += ", " + std::to_string(fault.late.count()) + " ms late";
+        }
+    }
 }
 
 // The controller's answer to a complete packet, and that answer in words.
@@ -240,21 +264,103 @@ std::optional<StatusReply> ParseStatusReply(const std::string& word)
     return std::nullopt;
 }
 
-std::optional<std::vector<std::uint8_t>> ParseStatusSeries(const std::string& text)
+namespace {
+
+// The items of a comma-separated list, in order; "" is one empty item.
+std::vector<std::string> Items(const std::string& text)
 {
-    std::vector<std::uint8_t> series;
+    std::vector<std::string> items;
     std::size_t at = 0;
     do {
         const std::size_t comma = std::min(text.find(',', at), text.size());
-        const std::string item = text.substr(at, comma - at);
-        if (item.empty() || item.size() > 2 ||
-            !std::all_of(item.begin(), item.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+        items.push_back(text.substr(at, comma - at));
+        at = comma + 1;
+    } while (at <= text.size());
+    return items;
+}
+
+bool AllDigits(const std::string& text, bool hex)
+{
+    return std::all_of(text.begin(), text.end(), [hex](char c) {
+        return (hex ? std::isxdigit(static_cast<unsigned char>(c)) : std::isdigit(static_cast<unsigned char>(c))) != 0;
+    });
+}
+
+// A decimal number from low to high, and nothing else.
+std::optional<int> Decimal(const std::string& digits, int low, int high)
+{
+    if (digits.empty() || digits.size() > 9 || !AllDigits(digits, false)) {
+        return std::nullopt;
+    }
+    const int value = std::stoi(digits);
+    return value >= low && value <= high ? std::optional<int>(value) : std::nullopt;
+}
+
+// "N:V,N:V": packet numbers from 1 with a value from 0 to high each, as
+// reply faults made by `make`; nullopt when an item is not of that shape.
+std::optional<std::vector<ReplyFault>> ParseFaults(const std::string& text, int high, ReplyFault (*make)(int, int))
+{
+    std::vector<ReplyFault> faults;
+    for (const std::string& item : Items(text)) {
+        const std::size_t colon = item.find(':');
+        const std::optional<int> packet = Decimal(item.substr(0, colon), 1, 1 << 30);
+        const std::optional<int> value =
+            colon == std::string::npos ? std::nullopt : Decimal(item.substr(colon + 1), 0, high);
+        if (!packet || !value) {
+            return std::nullopt;
+        }
+        faults.push_back(make(*packet, *value));
+    }
+    return faults;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> ParseStatusSeries(const std::string& text)
+{
+    std::vector<std::uint8_t> series;
+    for (const std::string& item : Items(text)) {
+        if (item.empty() || item.size() > 2 || !AllDigits(item, true)) {
             return std::nullopt;
         }
         series.push_back(static_cast<std::uint8_t>(std::stoul(item, nullptr, 16)));
-        at = comma + 1;
-    } while (at <= text.size());
+    }
     return series;
+}
+
+std::optional<std::vector<ReplyFault>> ParseLateReplies(const std::string& text)
+{
+    return ParseFaults(text, 1 << 30, [](int packet, int ms) {
+        return ReplyFault{packet, std::chrono::milliseconds(ms), std::nullopt};
+    });
+}
+
+std::optional<std::vector<ReplyFault>> ParseReplySequences(const std::string& text)
+{
+    return ParseFaults(text, 255, [](int packet, int sequence) {
+        return ReplyFault{packet, std::chrono::milliseconds(0), static_cast<std::uint8_t>(sequence)};
+    });
+}
+
+std::optional<std::vector<std::uint16_t>> ParseCommandWords(const std::string& text)
+{
+    std::vector<std::uint16_t> words;
+    for (const std::string& item : Items(text)) {
+        std::optional<std::uint16_t> word;
+        for (int id = 0; id < lumora::CommandCount; ++id) {
+            if (item == lumora::CommandNames[id]) {
+                word = static_cast<std::uint16_t>(lumora::CommandTable[id].group << 8 | lumora::CommandTable[id].code);
+            }
+        }
+        if (!word && item.size() > 2 && item.size() <= 6 && item.starts_with("0x") && AllDigits(item.substr(2), true)) {
+            word = static_cast<std::uint16_t>(std::stoul(item.substr(2), nullptr, 16));
+        }
+        if (!word) {
+            return std::nullopt;
+        }
+        words.push_back(*word);
+    }
+    return words;
 }
 
 }  // namespace sim

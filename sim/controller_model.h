@@ -2,7 +2,8 @@
 // simulated modules: the hidapi stand-in (sim_controller) and the module on
 // the kernel's uhid device (lumora-vmodule). It joins 65-byte output reports
 // into packets by their length field, answers each packet (acknowledgement,
-// refusal or silence; the look-up-table status read and its reply shapes),
+// refusal or silence; the look-up-table status read and its reply shapes;
+// replies that come late or carry a sequence byte other than their packet's),
 // lets a module vanish after a number of reports, and writes one transcript
 // line per report in each direction.
 //
@@ -10,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -66,6 +68,15 @@ struct Reply {
     std::size_t size = kInputReportSize;
 };
 
+// Something odd about the reply to one packet, the packet counted from 1 over
+// its module end (an open handle of the hidapi stand-in; the life of a uhid
+// module). Replies leave in order: those behind a late one wait for it.
+struct ReplyFault {
+    int packet = 0;
+    std::chrono::milliseconds late{0};     // readable this long after the packet arrived
+    std::optional<std::uint8_t> sequence;  // carries this sequence byte instead of the packet's
+};
+
 // The settings that make a controller behave as a faulty one would; the same
 // for every module it serves.
 struct Behaviour {
@@ -74,6 +85,8 @@ struct Behaviour {
     StatusReply statusReply = StatusReply::Normal;
     std::vector<std::uint8_t> statusSeries{0x00};  // successive status bytes; the last repeats
     int vanishAfter = 0;  // a module is unplugged after answering this many reports; 0 never
+    bool echoSequence = true;  // replies carry their packet's sequence byte; false: always 0
+    std::vector<ReplyFault> replyFaults;
 };
 
 // One module's end of one link: the packet being joined and what has been
@@ -86,6 +99,7 @@ struct ModuleEnd {
     bool joining = false;
     Packet partial;
     int reportsTaken = 0;
+    int packetsTaken = 0;  // complete packets, for the reply faults
     bool gone = false;     // vanished: takes no more reports
 };
 
@@ -93,6 +107,7 @@ struct ModuleEnd {
 struct Taken {
     std::optional<Packet> packet;  // the packet it completed, if any
     std::optional<Reply> reply;    // the controller's answer to send back
+    std::chrono::milliseconds late{0};  // how long after now the reply may leave
     std::string answer;            // the answer in words, for a trace
 };
 
@@ -113,6 +128,7 @@ public:
 
 private:
     Taken Complete(ModuleEnd& end);
+    void Disturb(int nth, Reply& reply, Taken& taken) const;
     std::optional<Reply> Answer(const Packet& packet, std::string& answer);
     void Write(const ModuleEnd& end, const char* direction, const std::uint8_t* bytes, std::size_t count) const;
 
@@ -132,5 +148,11 @@ std::optional<AckMode> ParseAckMode(const std::string& word);
 std::optional<StatusReply> ParseStatusReply(const std::string& word);
 // "80,80,00": hex status bytes; nullopt when one is not a hex byte.
 std::optional<std::vector<std::uint8_t>> ParseStatusSeries(const std::string& text);
+// "3:2500,7:10": the replies to packets 3 and 7 come 2500 and 10 ms late.
+std::optional<std::vector<ReplyFault>> ParseLateReplies(const std::string& text);
+// "3:5": the reply to packet 3 carries the sequence byte 5 (decimal).
+std::optional<std::vector<ReplyFault>> ParseReplySequences(const std::string& text);
+// "CmdLedCurrent,0x1A24": command words by name or in hex.
+std::optional<std::vector<std::uint16_t>> ParseCommandWords(const std::string& text);
 
 }  // namespace sim

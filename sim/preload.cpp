@@ -9,6 +9,10 @@
 //   LUMORA_SIM_FAIL_WRITE=N     the Nth hid_write fails
 //   LUMORA_SIM_FAIL_READ=N      the Nth hid_read_timeout fails
 //   LUMORA_SIM_VANISH=N         a module is unplugged after answering N reports
+//   LUMORA_SIM_REFUSE=CmdLedCurrent,0x1A24  these commands are refused (name or hex word)
+//   LUMORA_SIM_ECHO=0           replies carry sequence byte 0, not their packet's
+//   LUMORA_SIM_LATE=3:2500      the reply to packet 3 comes 2500 ms late (N:MS,...)
+//   LUMORA_SIM_REPLY_SEQ=3:9    the reply to packet 3 carries sequence byte 9 (N:S,...)
 //   LUMORA_SIM_TRACE=1          print each decoded packet to stderr
 //   LUMORA_SIM_TRACE=FILE       ... or append it to FILE
 //   LUMORA_SIM_READ_DELAY_MS=N  every read takes N ms
@@ -98,6 +102,16 @@ void ConfigureFromEnvironment()
     sim::SetStatusReply(EnvSetting("LUMORA_SIM_STATUS_REPLY", sim::ParseStatusReply, sim::StatusReply::Normal));
     sim::SetStatusSeries(EnvSetting("LUMORA_SIM_STATUS", sim::ParseStatusSeries, std::vector<std::uint8_t>{0x00}));
     sim::VanishAfter(EnvInt("LUMORA_SIM_VANISH", 0));
+    for (const std::uint16_t word : EnvSetting("LUMORA_SIM_REFUSE", sim::ParseCommandWords, {})) {
+        sim::RefuseCommand(word);
+    }
+    sim::SetEcho(!Is(Env("LUMORA_SIM_ECHO"), "0"));
+    for (const sim::ReplyFault& fault : EnvSetting("LUMORA_SIM_LATE", sim::ParseLateReplies, {})) {
+        sim::LateReply(fault.packet, fault.late);
+    }
+    for (const sim::ReplyFault& fault : EnvSetting("LUMORA_SIM_REPLY_SEQ", sim::ParseReplySequences, {})) {
+        sim::ReplySequence(fault.packet, *fault.sequence);
+    }
 
     sim::FailWriteAt(EnvInt("LUMORA_SIM_FAIL_WRITE", 0));
     sim::FailReadAt(EnvInt("LUMORA_SIM_FAIL_READ", 0));

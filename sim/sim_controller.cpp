@@ -21,6 +21,21 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+
+namespace sim {
+
+// The simulator's clock: the real one, plus the waits it skipped (a read that
+// times out without real time-outs returns at once, as if its time had passed).
+using Clock = std::chrono::steady_clock;
+
+// A reply on its way, readable from readyAt on the simulator's clock.
+struct QueuedReply {
+    Reply reply;
+    Clock::time_point readyAt;
+};
+
+}  // namespace sim
 
 // The opaque hidapi handle, as the simulated controller keeps it.
 struct hid_device_ {
@@ -29,8 +44,10 @@ struct hid_device_ {
     sim::Module module;
     // The controller's end of this link: the packet being joined.
     sim::ModuleEnd end;
-    // Replies waiting to be read, oldest first.
-    std::deque<sim::Reply> replies;
+    // Replies on their way, oldest first; each leaves only after the one before.
+    std::deque<sim::QueuedReply> replies;
+    // Zero-cost mode: a write made the fixed reply due.
+    bool replyOwed = false;
     // What hid_get_device_info hands out; its strings point into module.
     hid_device_info info{};
 };
@@ -62,6 +79,7 @@ struct State {
     bool zeroCost = false;
     std::chrono::milliseconds readDelay{0};
     bool realTimeouts = false;
+    Clock::duration skipped{0};  // waits passed without sleeping
     bool initialised = false;
     std::wstring lastError = L"Success";
 
@@ -217,6 +235,19 @@ bool Usable(const char* function, hid_device* device)
     return true;
 }
 
+Clock::time_point Now() { return Clock::now() + S().skipped; }
+
+// Lets `wait` pass on the simulator's clock: up to `real` of it slept, the
+// rest skipped.
+void Pass(Clock::duration wait, Clock::duration real)
+{
+    const Clock::duration slept = std::min(wait, real);
+    if (slept.count() > 0) {
+        std::this_thread::sleep_for(slept);
+    }
+    S().skipped += wait - slept;
+}
+
 bool Countdown(int& counter)
 {
     if (counter > 0 && --counter == 0) {
@@ -233,7 +264,7 @@ void Take(hid_device* device, const Report& report)
     // report descriptor declares ("Event data for report 0 was too short"):
     // the program never sees it, and its read times out.
     if (taken.reply && taken.reply->size == kInputReportSize) {
-        device->replies.push_back(*taken.reply);
+        device->replies.push_back({*taken.reply, Now() + S().readDelay + taken.late});
     }
     if (taken.packet) {
         if (S().trace != nullptr) {
@@ -367,6 +398,15 @@ void SetModuleCount(int count)
 }
 
 void SetAckMode(AckMode mode) { S().controller.behaviour.ackMode = mode; }
+void SetEcho(bool on) { S().controller.behaviour.echoSequence = on; }
+void LateReply(int packet, std::chrono::milliseconds late)
+{
+    S().controller.behaviour.replyFaults.push_back({packet, late, std::nullopt});
+}
+void ReplySequence(int packet, std::uint8_t sequence)
+{
+    S().controller.behaviour.replyFaults.push_back({packet, std::chrono::milliseconds(0), sequence});
+}
 void RefuseCommand(std::uint16_t commandWord) { S().controller.behaviour.refused.push_back(commandWord); }
 void SetStatusReply(StatusReply reply) { S().controller.behaviour.statusReply = reply; }
 void SetStatusSeries(std::vector<std::uint8_t> series) { S().controller.SetStatusSeries(std::move(series)); }
@@ -481,7 +521,11 @@ hid_device* hid_open_path(const char* path)
 int hid_write(hid_device* dev, const unsigned char* data, size_t length)
 {
     if (S().zeroCost) {
-        return sim::Usable("hid_write", dev) ? static_cast<int>(length) : -1;
+        if (!sim::Usable("hid_write", dev)) {
+            return -1;
+        }
+        dev->replyOwed = true;
+        return static_cast<int>(length);
     }
     if (!sim::Usable("hid_write", dev)) {
         return sim::Record("hid_write", dev, -1);
@@ -526,6 +570,9 @@ int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int mi
         if (!sim::Usable("hid_read_timeout", dev)) {
             return -1;
         }
+        if (!std::exchange(dev->replyOwed, false)) {
+            return 0;
+        }
         const std::size_t count = std::min(length, sizeof kFixedReply);
         std::memcpy(data, kFixedReply, count);
         return static_cast<int>(count);
@@ -533,11 +580,10 @@ int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int mi
     if (!sim::Usable("hid_read_timeout", dev)) {
         return sim::Record("hid_read_timeout", dev, -1);
     }
-    sim::PassGate();
-    const auto timeout = std::chrono::milliseconds(std::max(milliseconds, 0));
-    if (S().readDelay.count() > 0) {
-        std::this_thread::sleep_for(std::min(S().readDelay, timeout));
+    if (milliseconds != 0) {
+        sim::PassGate();  // a read that does not wait is never held
     }
+    const sim::Clock::duration timeout = std::chrono::milliseconds(std::max(milliseconds, 0));
     if (sim::Countdown(S().readsUntilFailure)) {
         S().lastError = L"Simulated read failure";
         return sim::Record("hid_read_timeout", dev, -1);
@@ -552,18 +598,21 @@ int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int mi
             return sim::Record("hid_read_timeout", dev, result);
         }
     }
-    if (dev->replies.empty()) {
+    // Without real time-outs, only the read delay is slept; the rest of a
+    // wait passes at once.
+    const sim::Clock::duration real = S().realTimeouts ? timeout : std::min(timeout, sim::Clock::duration(S().readDelay));
+    const sim::Clock::time_point now = sim::Now();
+    if (dev->replies.empty() || dev->replies.front().readyAt > now + timeout) {
         if (dev->end.gone) {
             S().lastError = L"The module is gone";
             return sim::Record("hid_read_timeout", dev, -1);
         }
-        // Without real time-outs, a missing reply times out at once.
-        if (S().realTimeouts && timeout > S().readDelay) {
-            std::this_thread::sleep_for(timeout - S().readDelay);
-        }
+        sim::Pass(timeout, real);
         return sim::Record("hid_read_timeout", dev, 0);
     }
-    const sim::Reply reply = dev->replies.front();
+    const sim::Clock::duration wait = std::max(dev->replies.front().readyAt - now, sim::Clock::duration(0));
+    sim::Pass(wait, S().realTimeouts ? wait : std::min(wait, sim::Clock::duration(S().readDelay)));
+    const sim::Reply reply = dev->replies.front().reply;
     dev->replies.pop_front();
     const std::size_t count = std::min(length, reply.size);
     std::memcpy(data, reply.bytes.data(), count);

@@ -46,8 +46,8 @@ struct Call {
     int result = 0;
 };
 
-// Back to the defaults: one module attached, acknowledgements clear, status
-// 0x00, no faults, no trace, records cleared. Handles opened before are
+// Back to the defaults: one module attached, acknowledgements clear with the
+// packet's sequence byte, status 0x00, no faults, no trace, records cleared. Handles opened before are
 // treated as closed: using one counts as a violation.
 void Reset();
 
@@ -65,6 +65,15 @@ void SetModuleCount(int count);
 Module DefaultModule(int index);
 
 void SetAckMode(AckMode mode);
+// Whether replies carry their packet's sequence byte (the default) or 0.
+void SetEcho(bool on);
+// The reply to the nth complete packet through a handle (counted from 1 per
+// handle) becomes readable `late` after the packet arrived, on the
+// simulator's clock; replies behind it wait for it.
+void LateReply(int packet, std::chrono::milliseconds late);
+// The reply to the nth complete packet through a handle carries this
+// sequence byte instead of the packet's.
+void ReplySequence(int packet, std::uint8_t sequence);
 // Refuses (error flag) every write of this command word, whatever the mode.
 void RefuseCommand(std::uint16_t commandWord);
 void SetStatusReply(StatusReply reply);
@@ -84,16 +93,20 @@ void SetTranscript(int fd);
 void FailWriteAt(int nth);
 void FailReadAt(int nth);
 
-// Reads that take time. Every hid_read_timeout first waits the delay (at
-// most its own time-out); with real time-outs, a read that finds no reply
-// waits its whole time-out, as behind a silent module, instead of returning
-// at once.
+// Time. Every reply becomes readable the delay after the packet that asked
+// for it (and later when a reply fault says so); a read waits for it up to
+// its own time-out. A read that finds nothing readable in time waits the
+// delay (at most its time-out) and gives 0. With real time-outs every wait
+// is slept whole, as behind a slow or silent module; without them only the
+// delay is slept and the rest passes at once on the simulator's clock, so
+// that a reply due later than one time-out is there for a later read.
 void SetReadDelay(std::chrono::milliseconds delay);
 void SetRealTimeouts(bool on);
 
-// Holds every hid_read_timeout until ReleaseReads, for tests that act while
-// a command waits for its acknowledgement. These three may be called from
-// any thread; HeldReads counts the reads waiting right now.
+// Holds every hid_read_timeout that may wait (a time-out other than 0) until
+// ReleaseReads, for tests that act while a command waits for its
+// acknowledgement. These three may be called from any thread; HeldReads
+// counts the reads waiting right now.
 void HoldReads();
 void ReleaseReads();
 int HeldReads();
@@ -116,9 +129,10 @@ using WriteScript = std::function<int(std::size_t length)>;
 void SetReadScript(ReadScript script);    // empty: the controller answers
 void SetWriteScript(WriteScript script);
 
-// For benchmarks: every write succeeds at once and every read delivers one
-// fixed reply (flags 0x00, length 2, status 0x00), which acknowledges a write
-// and ends a status poll. Nothing is joined, recorded or traced, and nothing
+// For benchmarks: every write succeeds at once and makes one fixed reply
+// (flags 0x00, sequence 0, length 2, status 0x00) due, which the next read
+// delivers; it acknowledges a write and ends a status poll. A read with no
+// reply due gives 0 at once. Nothing is joined, recorded or traced, and nothing
 // is allocated, so a measurement sees the system's own cost. A use of a
 // closed handle is still noticed. Reset turns it off.
 void SetZeroCost(bool on);

@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -66,12 +67,19 @@ struct Options {
     bool trace = false;
 };
 
+// A reply held back until it is due; replies leave in order.
+struct Pending {
+    sim::Reply reply;
+    Clock::time_point due;
+};
+
 struct Device {
     int fd = -1;
     sim::ModuleEnd end;
     bool started = false;
     std::string node;  // /dev/hidrawN once the kernel made it
     std::optional<Clock::time_point> unplugAt;
+    std::deque<Pending> pending;
 };
 
 void Usage(std::FILE* out)
@@ -90,6 +98,12 @@ void Usage(std::FILE* out)
                  "  --status-reply normal|silent|empty|error|short\n"
                  "                           how the status read is answered\n"
                  "  --vanish-after N         each module is unplugged after answering N reports\n"
+                 "  --refuse CMD,...         refuse these commands (names such as CmdLedCurrent,\n"
+                 "                           or hex command words such as 0x1A24)\n"
+                 "  --no-echo                replies carry sequence byte 0, not their packet's\n"
+                 "  --late N:MS,...          the reply to packet N leaves MS ms late; replies\n"
+                 "                           behind it wait (packets counted from 1 per module)\n"
+                 "  --reply-seq N:S,...      the reply to packet N carries sequence byte S\n"
                  "  --transcript FILE        append one line per report in each direction\n"
                  "  --trace                  print each decoded packet and the answer to stderr\n",
                  kMaxModules);
@@ -124,6 +138,10 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.trace = true;
             continue;
         }
+        if (option == "--no-echo") {
+            options.behaviour.echoSequence = false;
+            continue;
+        }
         if (i + 1 == argc) {
             return Fail("'" + option + "' needs a value (see --help)");
         }
@@ -155,6 +173,20 @@ bool ParseOptions(int argc, char** argv, Options& options)
             if (!ParseCount(value, 1, 1 << 30, options.behaviour.vanishAfter)) {
                 return Fail(bad);
             }
+        } else if (option == "--refuse") {
+            const auto words = sim::ParseCommandWords(value);
+            if (!words) {
+                return Fail(bad);
+            }
+            std::vector<std::uint16_t>& refused = options.behaviour.refused;
+            refused.insert(refused.end(), words->begin(), words->end());
+        } else if (option == "--late" || option == "--reply-seq") {
+            const auto faults = option == "--late" ? sim::ParseLateReplies(value) : sim::ParseReplySequences(value);
+            if (!faults) {
+                return Fail(bad);
+            }
+            std::vector<sim::ReplyFault>& all = options.behaviour.replyFaults;
+            all.insert(all.end(), faults->begin(), faults->end());
         } else if (option == "--transcript") {
             options.transcript = value;
         } else {
@@ -257,6 +289,21 @@ void RefuseReportRequest(const Device& device, const uhid_event& request)
     Send(device, reply);
 }
 
+// Sends the replies that are due, oldest first; one that is not yet due
+// holds back those behind it.
+void SendDue(Device& device)
+{
+    while (!device.pending.empty() && device.pending.front().due <= Clock::now()) {
+        const sim::Reply& reply = device.pending.front().reply;
+        uhid_event input{};
+        input.type = UHID_INPUT2;
+        input.u.input2.size = static_cast<__u16>(reply.size);
+        std::memcpy(input.u.input2.data, reply.bytes.data(), reply.size);
+        Send(device, input);
+        device.pending.pop_front();
+    }
+}
+
 void TakeOutput(sim::ControllerModel& controller, Device& device, const uhid_output_req& output, bool trace)
 {
     // hidraw hands over the report ID byte with the report: 65 bytes.
@@ -268,11 +315,8 @@ void TakeOutput(sim::ControllerModel& controller, Device& device, const uhid_out
     }
     const sim::Taken taken = controller.Take(device.end, report);
     if (taken.reply) {
-        uhid_event input{};
-        input.type = UHID_INPUT2;
-        input.u.input2.size = static_cast<__u16>(taken.reply->size);
-        std::memcpy(input.u.input2.data, taken.reply->bytes.data(), taken.reply->size);
-        Send(device, input);
+        device.pending.push_back({*taken.reply, Clock::now() + taken.late});
+        SendDue(device);
     }
     if (trace && taken.packet) {
         std::fprintf(stderr, "lumora-vmodule: %s: %s\n", device.end.name.c_str(),
@@ -373,11 +417,17 @@ int main(int argc, char** argv)
             fds.push_back({device.fd, POLLIN, 0});
         }
         int timeout = ready ? -1 : static_cast<int>(kReadyPoll.count());
+        const auto until = [&timeout](Clock::time_point when) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now());
+            const int ms = static_cast<int>(std::max<long long>(0, left.count()));
+            timeout = timeout < 0 ? ms : std::min(timeout, ms);
+        };
         for (const Device& device : devices) {
             if (device.unplugAt) {
-                const auto left = std::chrono::ceil<std::chrono::milliseconds>(*device.unplugAt - Clock::now());
-                const int ms = static_cast<int>(std::max<long long>(0, left.count()));
-                timeout = timeout < 0 ? ms : std::min(timeout, ms);
+                until(*device.unplugAt);
+            }
+            if (!device.pending.empty()) {
+                until(device.pending.front().due);
             }
         }
         if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
@@ -389,6 +439,9 @@ int main(int argc, char** argv)
             Device& device = devices[i];
             if (device.fd >= 0 && (fds[i + 1].revents & POLLIN) != 0) {
                 Handle(controller, device, options.trace);
+            }
+            if (device.fd >= 0) {
+                SendDue(device);
             }
             if (device.unplugAt && Clock::now() >= *device.unplugAt) {
                 device.unplugAt.reset();

@@ -172,6 +172,25 @@ TEST(ControllerModel, ReadsStatusSeries)
     }
 }
 
+// The reply faults' and refusals' words: "N:V" lists, command names or hex words.
+TEST(ControllerModel, ReadsReplyFaultsAndCommandWords)
+{
+    const auto late = sim::ParseLateReplies("3:2500,7:0");
+    ASSERT_TRUE(late);
+    ASSERT_EQ(late->size(), 2u);
+    EXPECT_EQ((*late)[0].packet, 3);
+    EXPECT_EQ((*late)[0].late.count(), 2500);
+    EXPECT_EQ(sim::ParseReplySequences("5:238")->at(0).sequence, 238);
+    for (const char* bad : {"", "0:10", "3", "3:", "3:-1", "3:10,"}) {
+        EXPECT_EQ(sim::ParseLateReplies(bad), std::nullopt) << "'" << bad << "'";
+    }
+    EXPECT_EQ(sim::ParseReplySequences("3:256"), std::nullopt);
+    EXPECT_EQ(sim::ParseCommandWords("CmdLedCurrent,0x1a24"), (std::vector<std::uint16_t>{0x0B01, 0x1A24}));
+    for (const char* bad : {"cmdledcurrent", "0x12345", "1A24", "CmdLedCurrent,"}) {
+        EXPECT_EQ(sim::ParseCommandWords(bad), std::nullopt) << "'" << bad << "'";
+    }
+}
+
 TEST(ControllerModel, KnowsOnlyItsOwnWords)
 {
     EXPECT_EQ(sim::ParseAckMode("silent"), sim::AckMode::Silent);

@@ -2,8 +2,9 @@
 // link, and against a controller that refuses, stays silent or stays busy.
 //
 // For each action a clean run first counts its hid_write and hid_read_timeout
-// calls; then the action is run once for every k, with the k-th write (or
-// read) failing. Each run must show that the action returns, the device is
+// calls (the reads that take away what waits at an open and before each
+// packet among them); then the action is run once for every k, with the k-th
+// write (or read) failing. Each run must show that the action returns, the device is
 // closed exactly once, nothing touches the closed handle, nothing is written
 // after the failure, later actions fail at once without traffic, and a
 // reconnect brings back the clean run. Each run's record must tell the same

@@ -39,8 +39,10 @@ TEST_P(Framing, SplitsTheBodyAcrossReportsAndWaitsForOneAcknowledgement)
 
     EXPECT_EQ(SendCommand(packet), c.result);
 
-    // Every report is written back to back; the acknowledgement is read once, after the last.
+    // What waits is read away first (one read finds nothing); every report is
+    // written back to back; the acknowledgement is read once, after the last.
     std::vector<std::string> expectedCalls(c.reports, "hid_write");
+    expectedCalls.insert(expectedCalls.begin(), "hid_read_timeout");
     expectedCalls.push_back("hid_read_timeout");
     EXPECT_EQ(CallNames(), expectedCalls);
 
@@ -74,6 +76,7 @@ struct Observed {
     int result;
     bool linkOpen;         // the device was still open when told
     std::uint8_t firstByte;  // the report's flags (written) or reply flags (read)
+    ReadKind kind = ReadKind::Awaited;  // of a read
 };
 std::vector<Observed> observed;
 
@@ -83,8 +86,7 @@ const ReportTrace kObserver = {
         observed.push_back({"hid_write", result, deviceHandle != nullptr, report[kFlagsAt]});
     },
     [](ReadKind kind, const std::uint8_t* report, int result) {
-        EXPECT_EQ(kind, ReadKind::Awaited);
-        observed.push_back({"hid_read_timeout", result, deviceHandle != nullptr, report[kReplyFlagsAt]});
+        observed.push_back({"hid_read_timeout", result, deviceHandle != nullptr, report[kReplyFlagsAt], kind});
     },
 };
 
@@ -129,8 +131,16 @@ TEST_P(ReportObserver, IsToldOfEachReportAsTheLibraryReturned)
         EXPECT_TRUE(o.linkOpen) << o.function << " told after the link closed";
     }
     EXPECT_EQ(seen, expected);
+    // First what waits is read away; then the reports go out, and every
+    // read after them waits for the acknowledgement.
     ASSERT_FALSE(observed.empty());
-    EXPECT_EQ(observed.front().firstByte, kWriteFlags);
+    EXPECT_EQ(observed.front().kind, ReadKind::ReadAway);
+    for (std::size_t i = 1; i < observed.size(); ++i) {
+        EXPECT_EQ(observed[i].kind, ReadKind::Awaited) << i;
+    }
+    if (observed.size() > 1) {
+        EXPECT_EQ(observed[1].firstByte, kWriteFlags);
+    }
 
     observed.clear();
     ASSERT_TRUE(ConnectDevice());
@@ -141,7 +151,8 @@ TEST_P(ReportObserver, IsToldOfEachReportAsTheLibraryReturned)
 INSTANTIATE_TEST_SUITE_P(Cases, ReportObserver,
                          ::testing::Values(ObserverCase{"Clean", 0, 0, sim::AckMode::Ok},
                                            ObserverCase{"SecondWriteFails", 2, 0, sim::AckMode::Ok},
-                                           ObserverCase{"AcknowledgementReadFails", 0, 1, sim::AckMode::Ok},
+                                           ObserverCase{"ReadAwayFails", 0, 1, sim::AckMode::Ok},
+                                           ObserverCase{"AcknowledgementReadFails", 0, 2, sim::AckMode::Ok},
                                            ObserverCase{"Refused", 0, 0, sim::AckMode::ErrorFlag},
                                            ObserverCase{"Silent", 0, 0, sim::AckMode::Silent}),
                          CaseName());
@@ -233,8 +244,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LinkFailure,
     ::testing::Values(FailureCase{"OneReportWrite", 1, 1, 0, -1, 0}, FailureCase{"FirstOfSeven", 384, 1, 0, -1, 0},
                       FailureCase{"MiddleOfSeven", 384, 4, 0, -1, 3}, FailureCase{"LastOfSeven", 384, 7, 0, -1, 6},
+                      // A failed read before the first report writes nothing.
+                      FailureCase{"ReadAwayBeforeOne", 1, 0, 1, -1, 0},
+                      FailureCase{"ReadAwayBeforeSeven", 384, 0, 1, -1, 0},
                       // A failed acknowledgement read closes the link but the write itself counts.
-                      FailureCase{"AckReadOfOne", 1, 0, 1, 7, 1}, FailureCase{"AckReadOfSeven", 384, 0, 1, 448, 7}),
+                      FailureCase{"AckReadOfOne", 1, 0, 2, 7, 1}, FailureCase{"AckReadOfSeven", 384, 0, 2, 448, 7}),
     CaseName());
 
 struct TransactCase {
@@ -280,7 +294,7 @@ TEST_F(Link, TransactRefusesAReplyWithNoRoomForData)
 TEST_F(Link, TransactWithAFailedReadGivesMinusTwoAndClosesTheLink)
 {
     Connect();
-    sim::FailReadAt(1);
+    sim::FailReadAt(2);  // the reply's; the first reads away what waits
     EXPECT_EQ(Transact(), -2);
     EXPECT_EQ(deviceConnected, 0);
     EXPECT_EQ(sim::CallCount("hid_close"), 1);

@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"LinkFailsForTheOperator", kCross, Dialog, true, [] { sim::FailWriteAt(3); }, Severity::Failure,
                     Problem::LinkFailed, "Project Cross: the link failed at CmdExposurePeriod, command 3 of 16, and the module was closed; "
                     "the sequence was not started; press ConnectUSB."},
-        OutcomeCase{"LinkFailsForAScript", kStart, Script, false, [] { sim::FailReadAt(2); }, Severity::Failure,
+        OutcomeCase{"LinkFailsForAScript", kStart, Script, false, [] { sim::FailReadAt(5); }, Severity::Failure,
                     Problem::LinkFailed, "Video mode: the link to the module failed at CmdShortAxisFlip, command 2 of 18, and the module was closed."},
         OutcomeCase{"NotConnectedForTheOperator", kPicture, Dialog, false, [] {}, Severity::Failure,
                     Problem::NotConnected, "Not connected; press ConnectUSB first."},

@@ -52,7 +52,8 @@ TEST_F(SimTest, WriteScriptSetsTheResultAndTheReportStillArrives)
         return result;
     });
     EXPECT_EQ(PauseSequence(), 7);
-    EXPECT_EQ(sim::CallCount("hid_read_timeout"), 0) << "a write of nothing waits for no acknowledgement";
+    EXPECT_THAT(CallNames(), ElementsAre("hid_read_timeout", "hid_write"))
+        << "a write of nothing waits for no acknowledgement (the read before it takes away what waits)";
     EXPECT_EQ(StopSequence(), 7);
     EXPECT_EQ(StopSequence(), -1);
     EXPECT_THAT(Sent(), ElementsAre("CmdPatternStartStop [01]", "CmdPatternStartStop [00]"));
@@ -74,7 +75,8 @@ TEST_F(SimTest, ZeroCostModeRunsAPresetToItsEndAndRecordsNothing)
     sim::Reset();
     sim::SetZeroCost(true);
     EXPECT_EQ(PauseSequence(), -1) << "a closed handle is still refused";
-    EXPECT_THAT(sim::Violations(), ::testing::Contains(::testing::HasSubstr("hid_write on handle")));
+    // The first touch of the closed handle is the read that takes away what waits.
+    EXPECT_THAT(sim::Violations(), ::testing::Contains(::testing::HasSubstr("hid_read_timeout on handle")));
     sim::ClearRecords();
 }
 

@@ -80,9 +80,13 @@ void TraceWrite(const hid_device* dev, const unsigned char* data, std::size_t le
     *traceOut << "lumoractl: trace: write " << Hex(data, kReportSize, shown) << "  " << meaning << "\n";
 }
 
-// Every read waits for the controller; the kind does not change its line.
-void TraceRead(ReadKind, const unsigned char* data, int result)
+// A read away that finds nothing shows no line; a report read away, or
+// another packet's, is marked stale.
+void TraceRead(ReadKind kind, const unsigned char* data, int result)
 {
+    if (kind == ReadKind::ReadAway && result == 0) {
+        return;  // nothing more was waiting
+    }
     if (result < 0) {
         *traceOut << "lumoractl: trace: read failed\n";
         return;
@@ -98,6 +102,12 @@ void TraceRead(ReadKind, const unsigned char* data, int result)
         meaning += ", too short to hold its data";  // no valid reply to a status request
     } else if (replyLength > 0) {
         meaning += " data " + Payload(data + kReplyDataAt, std::min(replyLength, count - kReplyDataAt));
+    }
+    if (kind == ReadKind::ReadAway) {
+        meaning += "; stale, read away";
+    } else if (IsOtherPacketsReport(data, count)) {
+        meaning += count > kReplySequenceAt ? "; stale, another packet's (seq " + std::to_string(data[kReplySequenceAt]) + ")"
+                                            : std::string("; stale, no sequence byte");
     }
     *traceOut << "lumoractl: trace: read  " << Hex(data, count, kReplyDataAt + replyLength) << "  " << meaning << "\n";
 }

@@ -51,6 +51,9 @@ void OpenController()
     if (deviceHandle != nullptr) {
         LockOpenedModule();
     }
+    if (deviceHandle != nullptr) {
+        BeginConnection();  // a failed read closes the device again
+    }
     deviceConnected = deviceHandle != nullptr ? 1 : 0;
 }
 

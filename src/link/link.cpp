@@ -17,6 +17,7 @@ std::uint8_t InputReport[kReportSize] = {};
 LinkCounters linkCounters = {};
 LinkActivity linkActivity = {};
 PacketReport lastPacket = {};
+ReplyMatching replyMatching = ReplyMatching::Unknown;
 
 namespace {
 
@@ -34,6 +35,10 @@ bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed);
 namespace {
 
 const ReportTrace* reportTrace = nullptr;
+std::uint8_t awaitedSequence = 0;  // the sequence byte of the packet being sent
+int staleAtOpen = 0;               // read away at the open, counted with the next packet
+bool failedAtOpen = false;         // the link failed at the open: the next packet's result
+int lastReadWaited = 0;            // the time the last ReadReport counted as waited, in ms
 
 // One thread writes the counters and the activity: a plain load and store
 // is all an increment needs, and costs no locked instruction.
@@ -86,7 +91,94 @@ std::uint16_t ReplyLength()
     return static_cast<std::uint16_t>(InputReport[kReplyLengthAt] | (InputReport[kReplyLengthAt + 1] << 8));
 }
 
+void CountStale(int count)
+{
+    lastPacket.staleReports = static_cast<std::uint8_t>(std::min(lastPacket.staleReports + count, 255));
+}
+
+// Starts lastPacket afresh for the packet about to be sent; what the open
+// found goes with it: the reports read away then, and a link that failed.
+void StartPacketReport()
+{
+    const PacketResult result = failedAtOpen              ? PacketResult::LinkFailed
+                                : deviceHandle == nullptr ? PacketResult::NoDevice
+                                                          : PacketResult::NotSent;
+    lastPacket = {result, 0, 0, 0};
+    CountStale(staleAtOpen);
+    staleAtOpen = 0;
+    failedAtOpen = false;
+}
+
+// Reads away the reports already waiting, without waiting for any: reads of
+// 0 ms until one gives nothing. Returns the count read away, or -1 on a link
+// failure. The device is open.
+int ReadAway()
+{
+    int count = 0;
+    int read = 0;
+    do {
+        read = hid_read_timeout(deviceHandle, InputReport, kReportSize, 0);
+        if (reportTrace != nullptr) {
+            reportTrace->read(ReadKind::ReadAway, InputReport, read);
+        }
+        count += read > 0 ? 1 : 0;
+    } while (read > 0 && count < kMaxStaleReports);
+    std::memset(InputReport, 0, kReportSize);
+    if (read < 0) {
+        LinkFailure();
+        return -1;
+    }
+    return count;
+}
+
+// Before the first report of a packet whose reply is to carry `sequence`:
+// what is waiting is read away and counted as stale for it. Returns false
+// when the link failed meanwhile (nothing may be written then).
+bool BeginPacket(std::uint8_t sequence)
+{
+    awaitedSequence = sequence;
+    if (deviceHandle == nullptr) {
+        return true;  // the write tells that there is no device
+    }
+    const int stale = ReadAway();
+    if (stale < 0) {
+        lastPacket.result = PacketResult::LinkFailed;
+        return false;
+    }
+    CountStale(stale);
+    return true;
+}
+
+// The first reply to a packet whose sequence byte tells anything sets how
+// this connection matches replies.
+void LearnMatching(int read)
+{
+    if (replyMatching == ReplyMatching::Unknown && awaitedSequence != 0 && read > static_cast<int>(kReplySequenceAt)) {
+        replyMatching = InputReport[kReplySequenceAt] == awaitedSequence ? ReplyMatching::Echo : ReplyMatching::Any;
+    }
+}
+
 }  // namespace
+
+bool IsOtherPacketsReport(const std::uint8_t* report, std::size_t count)
+{
+    return replyMatching == ReplyMatching::Echo &&
+           (count <= kReplySequenceAt || report[kReplySequenceAt] != awaitedSequence);
+}
+
+int BeginConnection()
+{
+    replyMatching = ReplyMatching::Unknown;
+    staleAtOpen = 0;
+    failedAtOpen = false;
+    if (deviceHandle == nullptr) {
+        return -1;
+    }
+    const int stale = ReadAway();
+    staleAtOpen = std::max(stale, 0);
+    failedAtOpen = stale < 0;
+    return stale;
+}
 
 void ClearLinkCounters()
 {
@@ -110,6 +202,9 @@ void CloseDevice()
     deviceHandle = nullptr;
     deviceConnected = 0;
     deviceLock = -1;
+    replyMatching = ReplyMatching::Unknown;
+    staleAtOpen = 0;
+    failedAtOpen = false;
 }
 
 void PrepareWrite(CommandPacket& packet, const CommandEntry& entry)
@@ -123,7 +218,7 @@ void PrepareWrite(CommandPacket& packet, const CommandEntry& entry)
 int SendCommand(const CommandPacket& packet)
 {
     const std::size_t length = packet.length;
-    lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
+    StartPacketReport();
     linkActivity.commandWord.store(packet.commandWord, std::memory_order_relaxed);
     // A cancelled action writes nothing more; a packet is never cut short.
     // A body above 512 bytes cannot be held: sending it would put bytes past
@@ -147,7 +242,9 @@ int SendCommand(const CommandPacket& packet)
     std::memset(OutputReport + kFirstBodyAt + n, 0, kFirstReportBody - n);
 
     int result = -1;
-    if (length <= kFirstReportBody) {
+    if (!BeginPacket(packet.sequence)) {
+        // The link failed while reading away what was waiting: nothing went out.
+    } else if (length <= kFirstReportBody) {
         if (WriteReport(true) >= 0) {
             result = static_cast<int>(kHeaderSize + length);
         }
@@ -184,7 +281,7 @@ int WriteReport(bool awaitAck)
     if (awaitAck && written > 0) {
         // The acknowledgement is best effort: only the error flag fails the
         // write; a time-out or a failed read leaves it successful.
-        const int read = ReadReport();
+        const int read = ReadReply();
         if (read > 0 && (InputReport[kReplyFlagsAt] & kFlagError) != 0) {
             Count(linkCounters.refusals);
             lastPacket.result = PacketResult::Refused;
@@ -204,7 +301,7 @@ int WriteReport(bool awaitAck)
     return written;
 }
 
-int ReadReport()
+int ReadReport(int milliseconds)
 {
     if (deviceHandle == nullptr) {
         Count(linkCounters.noDevice);
@@ -212,13 +309,15 @@ int ReadReport()
     }
     std::memset(InputReport, 0, kReportSize);
     Count(linkActivity.readsStarted);
-    // The 2000 ms are waited in slices, so that a cancel is seen within one.
+    // The time is waited in slices, so that a cancel is seen within one.
     // Each slice counts in full, also when the library returns sooner. The
     // trace is told of the read once, as it ends.
     int read = 0;
-    for (int waited = 0; read == 0 && waited < kReadTimeoutMs && !CancelRequested(); waited += kReadSliceMs) {
-        read = hid_read_timeout(deviceHandle, InputReport, kReportSize, std::min(kReadSliceMs, kReadTimeoutMs - waited));
+    int waited = 0;
+    for (; read == 0 && waited < milliseconds && !CancelRequested(); waited += kReadSliceMs) {
+        read = hid_read_timeout(deviceHandle, InputReport, kReportSize, std::min(kReadSliceMs, milliseconds - waited));
     }
+    lastReadWaited = waited;
     if (reportTrace != nullptr) {
         reportTrace->read(ReadKind::Awaited, InputReport, read);
     }
@@ -232,24 +331,45 @@ int ReadReport()
     return read;
 }
 
+int ReadReply()
+{
+    int milliseconds = kReadTimeoutMs;
+    for (;;) {
+        const int read = ReadReport(milliseconds);
+        if (read <= 0) {
+            return read;
+        }
+        if (!IsOtherPacketsReport(InputReport, static_cast<std::size_t>(read))) {
+            LearnMatching(read);
+            return read;
+        }
+        CountStale(1);
+        milliseconds -= lastReadWaited;  // the slices it took, each in full
+        if (milliseconds <= 0) {
+            std::memset(InputReport, 0, kReportSize);  // nothing came but stale reports
+            return 0;
+        }
+    }
+}
+
 int Transact()
 {
     linkActivity.commandWord.store(
         static_cast<std::uint16_t>(OutputReport[kFirstBodyAt] | OutputReport[kFirstBodyAt + 1] << 8),
         std::memory_order_relaxed);
-    lastPacket = {deviceHandle == nullptr ? PacketResult::NoDevice : PacketResult::NotSent, 0, 0};
+    StartPacketReport();
     if (CancelRequested()) {
         lastPacket.result = PacketResult::Cancelled;
         return -1;
     }
-    if (WriteOutputReport() <= 0) {
+    if (!BeginPacket(OutputReport[kSequenceAt]) || WriteOutputReport() <= 0) {
         return -1;
     }
     // ReadReport clears the InputReport first, so a time-out or a failed read
     // leaves the reply length at 0 and ends here with -2.
     // A reply too short to hold a data byte is no valid reply either: its
     // data would be the zeros ReadReport cleared, not the controller's.
-    const int read = ReadReport();
+    const int read = ReadReply();
     if (read < 0) {
         return -2;
     }

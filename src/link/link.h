@@ -48,6 +48,7 @@ inline constexpr std::size_t kContinuationBodyAt = 1;
 // Input report layout (no report ID byte in front):
 //   @0 flags (0x20 = error)  @1 sequence  @2-3 reply length (LE)  @4 reply data
 inline constexpr std::size_t kReplyFlagsAt = 0;
+inline constexpr std::size_t kReplySequenceAt = 1;
 inline constexpr std::size_t kReplyLengthAt = 2;
 inline constexpr std::size_t kReplyDataAt = 4;
 
@@ -126,7 +127,10 @@ constexpr bool WentOut(PacketResult result)
 struct PacketReport {
     PacketResult result;
     std::uint8_t reportsWritten;
-    std::uint8_t reportsRead;
+    std::uint8_t reportsRead;    // every report read while it waited, its reply and stale ones
+    std::uint8_t staleReports;   // reports that were not its reply: read away before it was
+                                 // written (at the open, for the first packet after it), or
+                                 // passed over while it waited
 };
 extern PacketReport lastPacket;
 
@@ -142,7 +146,8 @@ bool CancelRequested();
 
 // How a read came to be made, for a trace that tells reads apart.
 enum class ReadKind : std::uint8_t {
-    Awaited,  // ReadReport: waits up to 2000 ms for the controller's report
+    Awaited,   // ReadReport: waits up to 2000 ms for the controller's report
+    ReadAway,  // takes a report already waiting, without waiting, before a write or at an open
 };
 
 // An observer of the wire, for a trace: told of each report right after the
@@ -159,34 +164,79 @@ struct ReportTrace {
 // nothing.
 void SetReportTrace(const ReportTrace* trace);
 
+// How the open connection tells a packet's reply from a stale report.
+// Nothing in the protocol promises that a reply carries its packet's
+// sequence byte, so the link learns it from the first reply to a packet
+// whose sequence byte is not 0 (a controller that does not echo it most
+// likely leaves 0 there). Every open and close starts again from Unknown.
+enum class ReplyMatching : std::uint8_t {
+    Unknown,  // not learnt yet: any report is the reply
+    Echo,     // replies carry their packet's sequence byte; a report with another is stale
+    Any,      // the first reply carried another: any report is the reply
+};
+extern ReplyMatching replyMatching;
+
+// At most this many reports are read away before one write: as many as the
+// kernel keeps waiting for one reader. A module that never stops sending
+// cannot hold the link there.
+inline constexpr int kMaxStaleReports = 64;
+
+// Whether a report read while the link waits for a reply (count bytes at
+// report) is another packet's: with echo matching, one whose sequence byte is
+// not the awaited packet's. Such a report is stale, as is every report read
+// away. A trace of the reads asks this too.
+bool IsOtherPacketsReport(const std::uint8_t* report, std::size_t count);
+
 // Closes the open device, if any, and releases its lock; both link-state
-// fields are cleared. The one way a device is closed.
+// fields are cleared and the reply matching starts again from Unknown. The
+// one way a device is closed.
 void CloseDevice();
+
+// For the connection code, right after it opened the device: the reply
+// matching starts again from Unknown and the reports already waiting are read
+// away; they count as stale for the next packet. Returns the count read away,
+// or -1 on a link failure (the device is then closed, and the next packet's
+// result is LinkFailed) or with no device.
+int BeginConnection();
 
 // Fills the packet header: flags 0x40, the next sequence number (the counter
 // advances even when the packet never reaches the controller), the length
 // (payload + 2) and the command word. The caller fills the payload.
 void PrepareWrite(CommandPacket& packet, const CommandEntry& entry);
 
-// Frames the packet into reports, writes them and reads the acknowledgement
-// after the last one. Returns the bytes carried (4 + L for one report,
-// 4 + 60 + 64 * k with k continuation reports) or -1: no device, a link
-// failure, the controller's error flag, or a length above 512 (nothing sent).
+// Reads away the reports already waiting, then frames the packet into
+// reports, writes them and reads the acknowledgement after the last one.
+// Returns the bytes carried (4 + L for one report, 4 + 60 + 64 * k with k
+// continuation reports) or -1: no device, a link failure, the controller's
+// error flag, or a length above 512 (nothing sent).
 int SendCommand(const CommandPacket& packet);
 
-// Writes the OutputReport; with awaitAck, reads the acknowledgement. Returns
-// the bytes written, -2 when the acknowledgement carries the error flag, -1 on
-// a link failure or with no device. A missing or failed acknowledgement read
-// leaves the write successful (a failed read still closes the link).
+// Writes the OutputReport; with awaitAck, reads the acknowledgement: the
+// reply to the packet SendCommand began last (ReadReply). Returns the bytes
+// written, -2 when the acknowledgement carries the error flag, -1 on a link
+// failure or with no device. A missing or failed acknowledgement read leaves
+// the write successful (a failed read still closes the link).
 int WriteReport(bool awaitAck);
 
-// Clears the InputReport and reads one report, waiting up to 2000 ms. Returns
-// the bytes read (0 on time-out), -1 on a link failure or with no device.
-int ReadReport();
+// Clears the InputReport and reads one report, waiting up to milliseconds in
+// slices of kReadSliceMs (a cancel ends the wait). Returns the bytes read (0
+// on time-out), -1 on a link failure or with no device.
+int ReadReport(int milliseconds = kReadTimeoutMs);
 
-// Writes the OutputReport as it stands and reads the reply. Returns the bytes
-// read, -2 when no valid reply came (none, length 0, the error flag, or too
-// short to hold a data byte), -1 on a link failure or with no device.
+// Reads the reply to the packet being sent, within 2000 ms of waiting: with
+// echo matching, reports whose sequence byte is another packet's are counted
+// as stale and the wait goes on for the rest of the time (the read slices it
+// took counted in full, so that even a flood of them ends); otherwise the first
+// report is the reply. The first reply to a packet whose sequence byte is not
+// 0 sets the matching of the connection. Returns as ReadReport; on a time-out
+// the InputReport is clear.
+int ReadReply();
+
+// Writes the OutputReport as it stands and reads the reply (ReadReply, the
+// awaited sequence byte taken from the report), after reading away what is
+// waiting. Returns the bytes read, -2 when no valid reply came (none, length
+// 0, the error flag, or too short to hold a data byte), -1 on a link failure
+// or with no device.
 int Transact();
 
 }  // namespace lumora

@@ -147,6 +147,8 @@ void PollStatus(RunRecord& record, PacketRecord& packet)
         const int read = Transact();
         packet.result = lastPacket.result;
         packet.reports = static_cast<std::uint16_t>(packet.reports + lastPacket.reportsWritten + lastPacket.reportsRead);
+        packet.staleReports = static_cast<std::uint16_t>(packet.staleReports + lastPacket.staleReports);
+        record.staleReports += lastPacket.staleReports;
         if (read <= 0) {
             record.verdict = TableVerdict::NoAnswer;
             return;
@@ -273,7 +275,7 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
             assert(record.count < kMaxRunPackets);
             const int at = record.count++;
             PacketRecord& packet = record.packets[at];
-            packet = {planned.command, planned.readRequest, PacketResult::NotSent, 0, -1};
+            packet = {planned.command, planned.readRequest, PacketResult::NotSent, 0, -1, 0};
             record.cancelled = record.cancelled || CancelRequested();
             if (record.cancelled) {
                 packet.result = PacketResult::Cancelled;
@@ -288,6 +290,8 @@ RunRecord RunCommands(const CommandRun& run, bool startAnyway)
                 packet.bytes = SendPlanned(planned);
                 packet.result = lastPacket.result;
                 packet.reports = static_cast<std::uint16_t>(lastPacket.reportsWritten + lastPacket.reportsRead);
+                packet.staleReports = lastPacket.staleReports;
+                record.staleReports += lastPacket.staleReports;
             }
             record.cancelled = record.cancelled || packet.result == PacketResult::Cancelled;
             if (packet.result == PacketResult::LinkFailed && record.linkFailedAt < 0) {

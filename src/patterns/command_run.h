@@ -89,6 +89,7 @@ struct PacketRecord {
     PacketResult result;
     std::uint16_t reports;  // reports written and read for it
     int bytes;              // SendCommand's result (-1 when it failed or was not sent)
+    std::uint16_t staleReports = 0;  // reports that were not its reply (lastPacket's count)
 };
 
 // What running a plan did, packet by packet: all that a front end needs to
@@ -104,6 +105,8 @@ struct RunRecord {
     TableVerdict verdict = TableVerdict::None;
     std::uint8_t status = 0;      // the final status byte, when the verdict is Accepted or Rejected
     int linkFailedAt = -1;        // the packet at which the link failed, or -1
+    int staleReports = 0;         // reports that were no packet's reply: read away before a
+                                  // write, or passed over as another packet's
 
     // Packets with this result.
     int CountOf(PacketResult result) const;
