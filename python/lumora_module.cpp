@@ -26,6 +26,9 @@
 #include <utility>
 #include <vector>
 
+#include <pthread.h>
+#include <signal.h>
+
 namespace py = pybind11;
 using namespace lumora;
 
@@ -65,6 +68,15 @@ auto OnLinkCancellable(Work work, std::optional<py::error_already_set>& raised)
     std::condition_variable doneChanged;
     bool done = false;
     std::thread worker([&] {
+        // Python's handlers run on its main thread; a signal taken here would
+        // interrupt a read of the hidraw node, and the library would report
+        // the link as broken.
+        sigset_t signals;
+        sigfillset(&signals);
+        for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) {
+            sigdelset(&signals, fault);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
         {
             const std::lock_guard lock(linkMutex);
             ClearCancel();

@@ -18,7 +18,9 @@
 #include <cstring>
 #include <csignal>
 #include <optional>
+#include <thread>
 
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -316,16 +318,6 @@ int RunAndReport(const Action& action, std::ostream& out, std::ostream& err)
 
 // The signal handler: one atomic store the first time, the end of the
 // process the second.
-extern "C" void CancelOnSignal(int)
-{
-    static volatile std::sig_atomic_t signalled = 0;
-    if (signalled != 0) {
-        ::_exit(kExitCancelled);
-    }
-    signalled = 1;
-    RequestCancel();
-}
-
 int Perform(const Command& command, Action action, const Given& given, std::ostream& out, std::ostream& err)
 {
     if (command.work == Work::Sequence) {
@@ -383,11 +375,28 @@ int CheckOutput(int status, std::ostream& out, std::ostream& err)
 
 void CancelOnSignals()
 {
-    struct sigaction action = {};
-    action.sa_handler = CancelOnSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    // The signals are taken by a thread of their own, never by a handler:
+    // a read of the kernel's hidraw node that a handler interrupts fails
+    // (EINTR), and the library would report the link as broken. The mask is
+    // set before any other thread starts, so every thread inherits it.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread([signals] {
+        for (bool signalled = false;;) {
+            int signal = 0;
+            if (::sigwait(&signals, &signal) != 0) {
+                continue;
+            }
+            if (signalled) {
+                ::_exit(kExitCancelled);  // the second one ends the program at once
+            }
+            signalled = true;
+            RequestCancel();
+        }
+    }).detach();
 }
 
 int Run(const Args& args, std::ostream& out, std::ostream& err)

@@ -24,6 +24,12 @@ run_lumoractl() {  # user arguments prefix
     echo $status > "$3status"
 }
 
+children() {  # process: the processes it started
+    for stat in /proc/[0-9]*/stat; do
+        read -r pid _ _ parent _ < "$stat" 2> /dev/null && [ "$parent" = "$1" ] && echo "$pid"
+    done
+}
+
 run_cases() {  # table results
     case_lines "$1" | while IFS='|' read -r name modules user arguments; do
         dir=$2/$name
@@ -42,6 +48,19 @@ run_cases() {  # table results
                 sleep 0.01
             done
             run_lumoractl "$user" "${arguments#* & }" "$dir/2."
+            wait $first
+            ;;
+        *' ^INT')
+            # Ctrl-C as an operator gives it: SIGINT once the program has
+            # sent its first report, while it waits for the reply. The
+            # simulated controller waits out a silent read as a module does.
+            LUMORA_SIM_REAL_TIMEOUTS=1 run_lumoractl "$user" "${arguments% ^INT}" "$dir/" &
+            first=$!
+            while [ ! -s "$dir/wire" ] && kill -0 $first 2> /dev/null; do
+                sleep 0.01
+            done
+            # shellcheck disable=SC2046 # one process ID a word
+            kill -INT $(children $first)
             wait $first
             ;;
         *) run_lumoractl "$user" "$arguments" "$dir/" ;;
