@@ -39,15 +39,15 @@ TEST_F(Connection, ConnectWithNoModuleYieldsFalse)
     sim::SetModuleCount(0);
     EXPECT_FALSE(ConnectDevice());
     EXPECT_EQ(deviceConnected, 0);
-    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_open"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_enumerate"));  // nothing to open
 }
 
 TEST_F(Connection, ConnectTwiceClosesTheFirstBeforeOpeningTheSecond)
 {
     EXPECT_TRUE(ConnectDevice());
     EXPECT_TRUE(ConnectDevice());
-    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_open", "hid_get_device_info", "hid_close", "hid_init",
-                                         "hid_open", "hid_get_device_info"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_enumerate", "hid_open_path", "hid_close", "hid_init",
+                                         "hid_enumerate", "hid_open_path"));
     EXPECT_EQ(sim::OpenHandleCount(), 1);
     EXPECT_TRUE(sim::Packets().empty());  // connecting sends no command
 }
@@ -57,7 +57,8 @@ TEST_F(Connection, StartBeforeAnyConnectReachesTheControllerAfterTheStartUpRelea
     EnterStartupState();
     StartVideoMode();
     EXPECT_EQ(CallNames()[0], "hid_exit");
-    EXPECT_EQ(CallNames()[1], "hid_open");  // no hid_init in between
+    EXPECT_EQ(CallNames()[1], "hid_enumerate");  // no hid_init in between
+    EXPECT_EQ(CallNames()[2], "hid_open_path");
     EXPECT_EQ(sim::CallCount("hid_init"), 0);
     EXPECT_THAT(Sent(), ElementsAreArray(kVideoMode));
     EXPECT_EQ(deviceConnected, 1);
@@ -71,11 +72,11 @@ TEST_F(Connection, StartAfterConnectReopensAndSendsTheEighteenCommandsInOrder)
     StartVideoMode();
     const std::vector<std::string> calls = CallNames();
     EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 4),
-                ElementsAre("hid_close", "hid_open", "hid_get_device_info", "hid_write"));
+                ElementsAre("hid_close", "hid_enumerate", "hid_open_path", "hid_write"));
     EXPECT_THAT(Sent(), ElementsAreArray(kVideoMode));
     for (std::size_t i = 0; i < sim::Packets().size(); ++i) {
         EXPECT_EQ(sim::Packets()[i].sequence, static_cast<std::uint8_t>(first + i));
-        EXPECT_EQ(sim::Packets()[i].handle, sim::Calls()[1].handle);  // all through the new handle
+        EXPECT_EQ(sim::Packets()[i].handle, sim::Calls()[2].handle);  // all through the new handle
     }
     EXPECT_EQ(sim::CallCount("hid_read_timeout"), 18);
     EXPECT_NE(deviceHandle, before);
@@ -85,7 +86,7 @@ TEST_F(Connection, StartWithNoModuleProducesNoTraffic)
 {
     sim::SetModuleCount(0);
     StartVideoMode();
-    EXPECT_THAT(CallNames(), ElementsAre("hid_open"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_enumerate"));
     EXPECT_EQ(linkCounters.noDevice, 18U);
 }
 

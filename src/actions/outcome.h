@@ -63,6 +63,15 @@ std::string ActionLabel(const Action& action);
 // (Problem::NotConnected).
 Outcome NoModuleOpen(Audience audience);
 
+// Nothing with the controller's vendor and product ID is attached
+// (Problem::NoModule): after a failed open, and for a listing that finds none.
+Outcome NoModuleAttached();
+
+// The open module went away (Problem::LinkFailed): "The module at port 1-2.3
+// was unplugged." port is the module's port, or its node where the port is
+// unknown.
+Outcome ModuleUnplugged(const std::string& port);
+
 // The outcome of the action that just ran (RunAction), from what the link
 // saw meanwhile. Calls the HID library to diagnose a failed open, so it runs
 // on the thread that ran the action, before any other HID call.

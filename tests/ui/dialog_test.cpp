@@ -364,7 +364,7 @@ private slots:
         QTest::addColumn<int>("packets");
 
         QTest::newRow("Project Cross") << int(IDC_PROJECT_CROSS) << "CmdPatternSource [03]" << 16;
-        QTest::newRow("ConnectUSB") << int(IDC_CONNECT_USB) << "hid_get_device_info" << 0;
+        QTest::newRow("ConnectUSB") << int(IDC_CONNECT_USB) << "hid_open_path" << 0;
         QTest::newRow("START") << int(IDC_START) << "CmdLongAxisFlip [00]" << 18;
         QTest::newRow("PAUSE") << int(IDC_PAUSE) << "CmdPatternStartStop [01]" << 1;
         QTest::newRow("STOP") << int(IDC_STOP) << "CmdPatternStartStop [00]" << 1;
