@@ -32,6 +32,7 @@ protected:
         lumora::deviceHandle = nullptr;  // forgotten, not closed: the simulator is reset
         lumora::CloseDevice();  // releases a lock left behind
         lumora::ClearLinkCounters();
+        lumora::SelectModule(lumora::ModuleChoice{});
         sim::Reset();
     }
 

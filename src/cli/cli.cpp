@@ -559,6 +559,7 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
         SetTrace(trace ? &err : nullptr);
         const int status = Perform(command, action, given, out, err);
         ReleaseDevice();
+        SelectModule(ModuleChoice{});
         SetTrace(nullptr);
         return CheckOutput(status, out, err);
     }
