@@ -115,7 +115,7 @@ const std::vector<Command>& Commands()
          false, {&kRedRule, &kGreenRule, &kBlueRule}},
         {"sequence", "[--check] [--start-anyway] FILE", "check a sequence file, then run it (FILE - reads stdin)",
          Work::Sequence, ActionKind::Sequence, false, {}, {kCheck, kStartAnyway}, true},
-        {"list", "[--json]", "list the attached modules: port, serial, product, manufacturer, state, nodes",
+        {"list", "[--json]", "list the attached modules, one a line (--json: as JSON)",
          Work::List, ActionKind::Connect, false, {}, {kJson}},
         {"watch", "[--changes N] [--seconds S]", "print a line as each module is plugged in or unplugged",
          Work::Watch, ActionKind::Connect, false, {}, {}, false, {{kChanges, &kChangesRule}, {kSeconds, &kSecondsRule}}},
@@ -127,7 +127,8 @@ const std::vector<Command>& Commands()
 
 void PrintHelp(std::ostream& out)
 {
-    out << "Usage: lumoractl [--port P | --path NODE | --serial S] [--trace] [--] COMMAND [ARGUMENTS]\n"
+    out << "Usage: lumoractl [--port P | --path NODE | --serial S] [--trace] [--]\n"
+           "                 COMMAND [ARGUMENTS]\n"
            "       lumoractl --help | --version\n"
            "\n"
            "Drives the projection module's controller over USB HID.\n"
@@ -150,13 +151,13 @@ void PrintHelp(std::ostream& out)
            "  --port P              open the module plugged in at port P, such as 1-2.3\n"
            "  --path NODE           open the module one of whose hidraw nodes is NODE\n"
            "  --serial S            open the module with serial number S; refused when\n"
-           "                        several modules carry it ('list' shows ports and serials)\n"
+           "                        several modules carry it ('list' shows the ports)\n"
            "  --trace               print every report written and read, decoded, to stderr\n"
            "  --check               sequence: print both tables and the command run; send nothing\n"
            "  --start-anyway        sequence: start even when the controller rejects the tables\n"
            "  --json                list: one JSON array instead of the table\n"
            "  --changes N           watch: end after N changes\n"
-           "  --seconds S           watch: end after S seconds (exit 1 when N changes did not come)\n"
+           "  --seconds S           watch: end after S seconds (exit 1 short of N changes)\n"
            "  --                    ends the options\n"
            "\n"
            "A sequence file is TOML: exposure_us and period_us (or frequency_hz), repeat,\n"
@@ -165,8 +166,9 @@ void PrintHelp(std::ostream& out)
            "whole before anything is sent; each error names its line and column.\n"
            "\n"
            "Without a choice, the first module found is opened. 'list' prints a header\n"
-           "and one line per module, tab-separated; with no module attached it prints\n"
-           "nothing and exits 1. 'watch' prints 'plugged PORT' or 'unplugged PORT'.\n"
+           "and one line per module, tab-separated: port, serial, product, manufacturer,\n"
+           "state and hidraw nodes; with no module attached it prints nothing and exits\n"
+           "1. 'watch' prints 'plugged PORT' or 'unplugged PORT'.\n"
            "\n"
            "Each command opens the module, holds it against other programs, runs, and\n"
            "closes it. What happened is one line: on stdout when all went through, on\n"
