@@ -107,23 +107,6 @@ TEST_F(Connection, ReleaseClosesAnOpenDevice)
     EXPECT_EQ(deviceConnected, 0);
 }
 
-// Another program's hold on a module's node: an open file description of
-// its own with the exclusive lock, as a second process would have it.
-class OtherProgram {
-public:
-    explicit OtherProgram(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
-    {
-        EXPECT_GE(fd_, 0);
-        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
-    }
-    ~OtherProgram() { ::close(fd_); }
-    OtherProgram(const OtherProgram&) = delete;
-    OtherProgram& operator=(const OtherProgram&) = delete;
-
-private:
-    int fd_;
-};
-
 // Whether a program could lock the node right now.
 bool Lockable(const std::string& path)
 {
@@ -131,14 +114,6 @@ bool Lockable(const std::string& path)
     const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd);
     return free;
-}
-
-std::string OwnProgramName()
-{
-    std::ifstream comm("/proc/self/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
 }
 
 using ModuleLock = SimTest;

@@ -264,8 +264,7 @@ TEST_F(Opening, TheLockOfTheCommandInterfaceKeepsEveryNodeOfTheModule)
 {
     const std::vector<sim::Module> modules = TwoModulesListedBackwards();
     sim::SetModules(modules);
-    const int other = ::open(modules[3].path.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    const OtherProgram other(modules[3].path);
     SelectModule(ModuleChoice{By::Path, modules[2].path});  // the held module's other interface
     EXPECT_FALSE(ConnectDevice());
     const OpenDiagnosis why = DiagnoseOpenFailure();
@@ -273,7 +272,6 @@ TEST_F(Opening, TheLockOfTheCommandInterfaceKeepsEveryNodeOfTheModule)
     EXPECT_EQ(why.path, modules[3].path);
     SelectModule(ModuleChoice{By::Port, "1-1"});  // the other module is free
     EXPECT_TRUE(ConnectDevice());
-    ::close(other);
 }
 
 TEST_F(Opening, AModuleOnUhidIsPlacedByItsPhysAlone)
@@ -360,27 +358,13 @@ TEST_F(CliChoosing, PathChoosesByAnyNode)
     EXPECT_EQ(out.str(), "Connected to the module at " + modules[3].path + " (serial DUP).\n");
 }
 
-// A program of the test's own holding a module's lock, as another would.
-class Holder {
-public:
-    explicit Holder(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
-    {
-        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
-    }
-    ~Holder() { ::close(fd_); }
-    Holder(const Holder&) = delete;
-    Holder& operator=(const Holder&) = delete;
-
-private:
-    int fd_;
-};
-
-std::string OwnName()
+// Every {key} in text replaced by value.
+std::string Filled(std::string text, const std::string& key, const std::string& value)
 {
-    std::ifstream comm("/proc/self/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
+    for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
+        text.replace(at, key.size(), value);
+    }
+    return text;
 }
 
 struct ListCase {
@@ -396,17 +380,12 @@ TEST_P(Listing, ShowsEveryModuleOnceForPeopleAndForScripts)
 {
     const std::vector<sim::Module> modules = GetParam().modules();
     sim::SetModules(modules);
-    const Holder holder(modules.back().path);
+    const OtherProgram holder(modules.back().path);
     std::string expected = GetParam().listing;
-    for (std::size_t i = modules.size(); i-- > 0;) {
-        for (std::size_t at; (at = expected.find("{" + std::to_string(i) + "}")) != std::string::npos;) {
-            expected.replace(at, 3, modules[i].path);
-        }
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        expected = Filled(expected, "{" + std::to_string(i) + "}", modules[i].path);
     }
-    const std::string held = "held by " + OwnName() + " (process " + std::to_string(::getpid()) + ")";
-    for (std::size_t at; (at = expected.find("{held}")) != std::string::npos;) {
-        expected.replace(at, 6, held);
-    }
+    expected = Filled(expected, "{held}", "held by " + OwnProgramName() + " (process " + std::to_string(::getpid()) + ")");
     std::ostringstream out, err;
     EXPECT_EQ(cli::Run(GetParam().args, out, err), cli::kExitOk) << err.str();
     EXPECT_EQ(out.str(), expected);
