@@ -40,15 +40,20 @@ std::vector<ModuleInfo> GroupInterfaces(const std::vector<EnumeratedInterface>& 
         const std::string port = PortOf(found.place);
         const ModuleInterface interface{
             found.interfaceNumber >= 0 ? found.interfaceNumber : InterfaceInPhys(found.place.phys), found.path};
-        auto module = port.empty() ? modules.end()
-                                   : std::find_if(modules.begin(), modules.end(),
-                                                  [&port](const ModuleInfo& m) { return m.port == port; });
+        // A module without a port is its one node.
+        auto module = std::find_if(modules.begin(), modules.end(), [&](const ModuleInfo& m) {
+            return port.empty() ? m.port.empty() && m.interfaces.front().path == found.path : m.port == port;
+        });
         if (module == modules.end()) {
             modules.push_back({port, "", "", "", "", {}});
             commands.push_back(&found);
             module = modules.end() - 1;
         }
         auto& list = module->interfaces;
+        // The HID library lists a node once for each top-level collection.
+        if (std::any_of(list.begin(), list.end(), [&found](const ModuleInterface& i) { return i.path == found.path; })) {
+            continue;
+        }
         list.insert(std::upper_bound(list.begin(), list.end(), interface, ComesFirst), interface);
         const std::size_t index = static_cast<std::size_t>(module - modules.begin());
         if (list.front().path == found.path) {
