@@ -39,7 +39,7 @@ TEST_F(Connection, ConnectWithNoModuleYieldsFalse)
     sim::SetModuleCount(0);
     EXPECT_FALSE(ConnectDevice());
     EXPECT_EQ(deviceConnected, 0);
-    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_open"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_enumerate"));  // nothing to open
 }
 
 TEST_F(Connection, ConnectTwiceClosesTheFirstBeforeOpeningTheSecond)
@@ -47,8 +47,8 @@ TEST_F(Connection, ConnectTwiceClosesTheFirstBeforeOpeningTheSecond)
     EXPECT_TRUE(ConnectDevice());
     EXPECT_TRUE(ConnectDevice());
     // Each open reads away what is waiting, without waiting itself.
-    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_open", "hid_get_device_info", "hid_read_timeout", "hid_close",
-                                         "hid_init", "hid_open", "hid_get_device_info", "hid_read_timeout"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_enumerate", "hid_open_path", "hid_read_timeout", "hid_close",
+                                         "hid_init", "hid_enumerate", "hid_open_path", "hid_read_timeout"));
     EXPECT_EQ(sim::OpenHandleCount(), 1);
     EXPECT_TRUE(sim::Packets().empty());  // connecting sends no command
 }
@@ -58,7 +58,8 @@ TEST_F(Connection, StartBeforeAnyConnectReachesTheControllerAfterTheStartUpRelea
     EnterStartupState();
     StartVideoMode();
     EXPECT_EQ(CallNames()[0], "hid_exit");
-    EXPECT_EQ(CallNames()[1], "hid_open");  // no hid_init in between
+    EXPECT_EQ(CallNames()[1], "hid_enumerate");  // no hid_init in between
+    EXPECT_EQ(CallNames()[2], "hid_open_path");
     EXPECT_EQ(sim::CallCount("hid_init"), 0);
     EXPECT_THAT(Sent(), ElementsAreArray(kVideoMode));
     EXPECT_EQ(deviceConnected, 1);
@@ -73,12 +74,12 @@ TEST_F(Connection, StartAfterConnectReopensAndSendsTheEighteenCommandsInOrder)
     const std::vector<std::string> calls = CallNames();
     // What waits is read away at the open and again before the first write.
     EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 6),
-                ElementsAre("hid_close", "hid_open", "hid_get_device_info", "hid_read_timeout", "hid_read_timeout",
+                ElementsAre("hid_close", "hid_enumerate", "hid_open_path", "hid_read_timeout", "hid_read_timeout",
                             "hid_write"));
     EXPECT_THAT(Sent(), ElementsAreArray(kVideoMode));
     for (std::size_t i = 0; i < sim::Packets().size(); ++i) {
         EXPECT_EQ(sim::Packets()[i].sequence, static_cast<std::uint8_t>(first + i));
-        EXPECT_EQ(sim::Packets()[i].handle, sim::Calls()[1].handle);  // all through the new handle
+        EXPECT_EQ(sim::Packets()[i].handle, sim::Calls()[2].handle);  // all through the new handle
     }
     EXPECT_EQ(sim::CallCount("hid_read_timeout"), 1 + 18 * 2);  // the open's read-away; each command's and its ack
     EXPECT_NE(deviceHandle, before);
@@ -88,7 +89,7 @@ TEST_F(Connection, StartWithNoModuleProducesNoTraffic)
 {
     sim::SetModuleCount(0);
     StartVideoMode();
-    EXPECT_THAT(CallNames(), ElementsAre("hid_open"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_enumerate"));
     EXPECT_EQ(linkCounters.noDevice, 18U);
 }
 
@@ -109,23 +110,6 @@ TEST_F(Connection, ReleaseClosesAnOpenDevice)
     EXPECT_EQ(deviceConnected, 0);
 }
 
-// Another program's hold on a module's node: an open file description of
-// its own with the exclusive lock, as a second process would have it.
-class OtherProgram {
-public:
-    explicit OtherProgram(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
-    {
-        EXPECT_GE(fd_, 0);
-        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
-    }
-    ~OtherProgram() { ::close(fd_); }
-    OtherProgram(const OtherProgram&) = delete;
-    OtherProgram& operator=(const OtherProgram&) = delete;
-
-private:
-    int fd_;
-};
-
 // Whether a program could lock the node right now.
 bool Lockable(const std::string& path)
 {
@@ -133,14 +117,6 @@ bool Lockable(const std::string& path)
     const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd);
     return free;
-}
-
-std::string OwnProgramName()
-{
-    std::ifstream comm("/proc/self/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
 }
 
 using ModuleLock = SimTest;

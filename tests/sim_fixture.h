@@ -13,7 +13,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -89,3 +94,29 @@ private:
         pauses.push_back(sim::Packets().size());
     }
 };
+
+// Another program's hold on a module's node: an open file description of
+// its own with the exclusive lock, as a second process would have it.
+class OtherProgram {
+public:
+    explicit OtherProgram(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+    {
+        EXPECT_GE(fd_, 0);
+        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
+    }
+    ~OtherProgram() { ::close(fd_); }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+private:
+    int fd_;
+};
+
+// The name the kernel gives this test program, as a lock holder is named.
+inline std::string OwnProgramName()
+{
+    std::ifstream comm("/proc/self/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}

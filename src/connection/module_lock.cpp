@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace lumora {
@@ -48,12 +49,11 @@ LockResult LockModule(const std::string& path, int& fd, LockHolder& holder, int&
     return result;
 }
 
-LockHolder FindLockHolder(int fd)
+namespace {
+
+// The lock on the file with this inode on this file system, if any.
+std::optional<LockHolder> HolderOfFile(const struct stat& node)
 {
-    struct stat node {};
-    if (::fstat(fd, &node) != 0) {
-        return {};
-    }
     // Each line: "1: FLOCK  ADVISORY  WRITE 1234 00:05:567 0 EOF", with the
     // file as the major and minor number (hex) of its file system and its
     // inode. Lines with "->" are programs still waiting for a lock.
@@ -76,7 +76,31 @@ LockHolder FindLockHolder(int fd)
             return holder;
         }
     }
-    return {};
+    return std::nullopt;
+}
+
+}  // namespace
+
+LockHolder FindLockHolder(int fd)
+{
+    struct stat node {};
+    if (::fstat(fd, &node) != 0) {
+        return {};
+    }
+    return HolderOfFile(node).value_or(LockHolder{});
+}
+
+bool FindNodeHolder(const std::string& path, LockHolder& holder)
+{
+    struct stat node {};
+    if (::stat(path.c_str(), &node) != 0) {
+        return false;
+    }
+    const std::optional<LockHolder> found = HolderOfFile(node);
+    if (found) {
+        holder = *found;
+    }
+    return found.has_value();
 }
 
 }  // namespace lumora

@@ -31,4 +31,9 @@ LockResult LockModule(const std::string& path, int& fd, LockHolder& holder, int&
 // the kernel lists it in /proc/locks.
 LockHolder FindLockHolder(int fd);
 
+// Whether some program holds the lock of the node at path, and who, looked
+// up without opening the node (so without touching the device, and without
+// needing access to it). False when nothing holds it or the node is not there.
+bool FindNodeHolder(const std::string& path, LockHolder& holder);
+
 }  // namespace lumora
