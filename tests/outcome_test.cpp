@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "2 modules carry the serial DUP (ports 1-1 and 1-2); choose one by its port."},
         OutcomeCase{"NoSuchPort", kConnect, Dialog, false,
                     [] { SelectModule(ModuleChoice{ModuleChoice::By::Port, "1-9"}); }, Severity::Failure,
-                    Problem::NoModule, "No module is attached at port '1-9'; 'lumoractl list' shows the ports."},
+                    Problem::NoModule, "No module is attached at port '1-9'; the Module menu shows the ports."},
         OutcomeCase{"NoSuchNode", kConnect, Script, false,
                     [] { SelectModule(ModuleChoice{ModuleChoice::By::Path, "/dev/\x1B[2J"}); }, Severity::Failure,
                     Problem::NoModule,

@@ -10,6 +10,7 @@
 #include "patterns/presets.h"
 #include "patterns/sequence.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -90,8 +91,9 @@ Outcome OpenFailure(const OpenDiagnosis& why, Audience audience)
         return Failure(Problem::NoModule, "No module with serial number '" + chosen +
                                               "' is attached; 'lumoractl list' shows the serial numbers.");
     case OpenProblem::NoSuchPort:
-        return Failure(Problem::NoModule,
-                       "No module is attached at port '" + chosen + "'; 'lumoractl list' shows the ports.");
+        return Failure(Problem::NoModule, "No module is attached at port '" + chosen + "'; " +
+                                              (audience == Audience::Dialog ? "the Module menu shows the ports."
+                                                                            : "'lumoractl list' shows the ports."));
     case OpenProblem::NoSuchPath:
         return Failure(Problem::NoModule,
                        "No module has the device node '" + chosen + "'; 'lumoractl list' shows the nodes.");
@@ -241,6 +243,36 @@ Outcome NoModuleAttached() { return Failure(Problem::NoModule, "No module attach
 Outcome ModuleUnplugged(const std::string& port)
 {
     return Failure(Problem::LinkFailed, "The module at port " + Printable(port, kQuotedArgumentLimit) + " was unplugged.");
+}
+
+Outcome Disconnected(const OpenModule& closed)
+{
+    if (closed.path.empty()) {
+        return {Severity::Ok, Problem::None, "Disconnect: no module was open.", {}, {}};
+    }
+    const std::string where = closed.port.empty() ? Printable(closed.path) : "port " + Printable(closed.port);
+    return {Severity::Ok, Problem::None, "Disconnect: the module at " + where + " was closed and released.", {}, {}};
+}
+
+Outcome ModuleChosen(const std::string& port)
+{
+    return {Severity::Ok, Problem::None,
+            port.empty() ? "ConnectUSB opens the first module found."
+                         : "ConnectUSB opens the module at port " + Printable(port, kQuotedArgumentLimit) + ".",
+            {}, {}};
+}
+
+bool OffersStartAnyway(const Action& action, const RunRecord& run)
+{
+    return action.kind == ActionKind::Sequence && !action.startAnyway && run.verdict == TableVerdict::Rejected &&
+           run.startsSequence && !run.started;
+}
+
+std::string StartAnywayQuestion(const RunRecord& run)
+{
+    std::string verdict = Verdict(run);
+    verdict[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(verdict[0])));
+    return verdict + ". Start the sequence anyway?";
 }
 
 Outcome NoModuleOpen(Audience audience)

@@ -74,6 +74,21 @@ Outcome NoModuleAttached();
 // unknown.
 Outcome ModuleUnplugged(const std::string& port);
 
+// Disconnect: the module that was open (or none, with an empty path) is
+// closed and its lock released.
+Outcome Disconnected(const OpenModule& closed);
+
+// The dialog's choice of module: the one at this port (or node, where it has
+// no port), or the first one found when port is empty.
+Outcome ModuleChosen(const std::string& port);
+
+// Whether a sequence whose tables the controller rejected, and which was
+// therefore not started, may be offered to run again with startAnyway; and
+// the question: "The controller rejected the tables (status 0x05). Start the
+// sequence anyway?"
+bool OffersStartAnyway(const Action& action, const RunRecord& run);
+std::string StartAnywayQuestion(const RunRecord& run);
+
 // The outcome of an action, from its record (RunAction) alone.
 Outcome ConcludeAction(const Action& action, const ActionRecord& record, Audience audience);
 

@@ -77,6 +77,11 @@ CDialogEx::Hooks DefaultHooks()
         [](QWidget* parent, const QString& caption, const QString& filter) {
             return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
         },
+        [](QWidget* parent, const QString& question) {
+            return QMessageBox::question(parent, parent != nullptr ? parent->window()->windowTitle() : QString(),
+                                         question, QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::No) == QMessageBox::Yes;
+        },
     };
 }
 

@@ -40,6 +40,8 @@ public:
         std::function<void(QWidget* parent)> help;   // the operator help
         // Asks for a file to open; an empty name when the operator cancels.
         std::function<QString(QWidget* parent, const QString& caption, const QString& filter)> chooseFile;
+        // Asks a yes-or-no question; true for yes.
+        std::function<bool(QWidget* parent, const QString& question)> ask;
     };
     Hooks hooks;
 

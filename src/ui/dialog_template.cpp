@@ -42,6 +42,18 @@ constexpr ControlTemplate kAboutControls[] = {
     {IDOK, ControlKind::DefPushButton, "OK", {113, 41, 50, 14}, kTabStop | kGroup},
 };
 
+// LED currents, 150 x 80 dialog units, caption "LED Currents".
+constexpr ControlTemplate kLedCurrentsControls[] = {
+    {IDC_STATIC, ControlKind::Label, "Red (0 to 255)", {7, 10, 64, 8}, kLabel},
+    {IDC_LED_RED, ControlKind::Edit, "", {80, 7, 40, 14}, kEdit | kGroup},
+    {IDC_STATIC, ControlKind::Label, "Green (0 to 255)", {7, 28, 64, 8}, kLabel},
+    {IDC_LED_GREEN, ControlKind::Edit, "", {80, 25, 40, 14}, kEdit},
+    {IDC_STATIC, ControlKind::Label, "Blue (0 to 255)", {7, 46, 64, 8}, kLabel},
+    {IDC_LED_BLUE, ControlKind::Edit, "", {80, 43, 40, 14}, kEdit},
+    {IDOK, ControlKind::DefPushButton, "OK", {37, 62, 50, 14}, kButton | kGroup},
+    {IDCANCEL, ControlKind::PushButton, "Cancel", {93, 62, 50, 14}, kButton},
+};
+
 struct StringResource {
     int id;
     const char* text;
@@ -59,6 +71,10 @@ const DialogTemplate kMainDialogTemplate = {
 
 const DialogTemplate kAboutDialogTemplate = {
     IDD_ABOUTBOX, "About Lumora", 170, 62, kModalFrame, kAboutControls,
+};
+
+const DialogTemplate kLedCurrentsDialogTemplate = {
+    IDD_LED_CURRENTS, "LED Currents", 150, 80, kModalFrame, kLedCurrentsControls,
 };
 
 const char* LoadResourceString(int id)

@@ -18,6 +18,7 @@ enum ResourceId : int {
     IDD_ABOUTBOX = 100,
     IDS_ABOUTBOX = 101,
     IDD_LUMORA_DIALOG = 102,
+    IDD_LED_CURRENTS = 103,
     IDR_MAINFRAME = 128,
 };
 
@@ -39,6 +40,9 @@ enum ControlId : int {
     IDC_PICTURE = 1011,
     IDC_PICTURE_M = 1012,
     IDC_PICTURE_N = 1013,
+    IDC_LED_RED = 1020,
+    IDC_LED_GREEN = 1021,
+    IDC_LED_BLUE = 1022,
     ID_HELP = 57670,
 };
 
@@ -91,9 +95,11 @@ struct DialogTemplate {
     std::span<const ControlTemplate> controls;  // template order = tab order
 };
 
-// Template 102, the main dialog, and template 100, the About box.
+// Template 102, the main dialog, template 100, the About box, and template
+// 103, the LED currents.
 extern const DialogTemplate kMainDialogTemplate;
 extern const DialogTemplate kAboutDialogTemplate;
+extern const DialogTemplate kLedCurrentsDialogTemplate;
 
 // The main dialog's status line, beneath the template's controls and no part
 // of its tab order, and the dialog's height once it has grown to hold it.

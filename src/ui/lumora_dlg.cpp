@@ -1,10 +1,15 @@
 #include "ui/lumora_dlg.h"
 
 #include "actions/action.h"
+#include "actions/module_listing.h"
 #include "connection/connection.h"
+#include "connection/module_watcher.h"
+#include "link/commands.h"
 #include "link/link.h"
+#include "link/printable.h"
 #include "patterns/presets.h"
 #include "ui/about_dlg.h"
+#include "ui/led_dlg.h"
 #include "ui/resources.h"
 
 #include <QAction>
@@ -18,9 +23,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QSocketNotifier>
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -51,6 +58,20 @@ QColor MarkColor(Severity severity, const QColor& window)
         return dark ? QColor(0xFF, 0x8A, 0x80) : QColor(0xA8, 0x00, 0x1C);
     }
     return dark ? QColor(0xFF, 0xD1, 0x80) : QColor(0x7A, 0x43, 0x00);
+}
+
+// A module as the dialog names it: by its port, or by its node where it has
+// none (the same key the watcher uses).
+std::string KeyOf(const std::string& port, const std::string& path) { return port.empty() ? path : port; }
+
+ModuleChoice ChoiceOf(const std::string& key, const std::vector<ModuleInfo>& listed)
+{
+    if (key.empty()) {
+        return {};
+    }
+    const bool isPort = std::none_of(listed.begin(), listed.end(),
+                                     [&key](const ModuleInfo& module) { return module.port.empty() && module.path == key; });
+    return {isPort ? ModuleChoice::By::Port : ModuleChoice::By::Path, key};
 }
 
 }  // namespace
@@ -92,6 +113,16 @@ CLumoraDlg::CLumoraDlg(QWidget* parent)
     progressTimer_->setInterval(kProgressInterval);
     connect(progressTimer_, &QTimer::timeout, this, &CLumoraDlg::PollAction);
     EnterStartupState();
+
+    // Modules coming and going, from the system's device events. Without
+    // them (no udev), the dialog learns of an unplug at the next action.
+    watcher_ = std::make_unique<ModuleWatcher>();
+    if (watcher_->Start()) {
+        auto* notifier = new QSocketNotifier(watcher_->Fd(), QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, &CLumoraDlg::OnModulesChanged);
+    } else {
+        watcher_.reset();
+    }
 }
 
 CLumoraDlg::~CLumoraDlg()
@@ -123,8 +154,16 @@ bool CLumoraDlg::OnInitDialog()
 
     const QString aboutText = QString::fromUtf8(LoadResourceString(IDS_ABOUTBOX));
     if (QMenu* menu = GetSystemMenu(); menu != nullptr) {
-        sequenceFileItem_ = menu->addAction(QStringLiteral("Project Sequence File..."));
-        sequenceFileItem_->setData(SequenceFileCommand);
+        QAction* sequenceFile = menu->addAction(QStringLiteral("Project Sequence File..."));
+        sequenceFile->setData(SequenceFileCommand);
+        QAction* leds = menu->addAction(QStringLiteral("LED Currents..."));
+        leds->setData(LedCurrentsCommand);
+        menu->addSeparator();
+        moduleMenu_ = menu->addMenu(QStringLiteral("Module"));
+        connect(moduleMenu_, &QMenu::aboutToShow, this, &CLumoraDlg::RefreshModules);
+        QAction* disconnect = menu->addAction(QStringLiteral("Disconnect"));
+        disconnect->setData(DisconnectCommand);
+        menuActions_ = {sequenceFile, leds, moduleMenu_->menuAction(), disconnect};
         if (!aboutText.isEmpty()) {
             menu->addSeparator();
             menu->addAction(aboutText)->setData(AboutCommand);
@@ -156,6 +195,19 @@ void CLumoraDlg::OnSysCommand(unsigned id)
     }
     if ((id & kSystemCommandMask) == SequenceFileCommand) {
         OnProjectSequenceFile();
+        return;
+    }
+    if ((id & kSystemCommandMask) == LedCurrentsCommand) {
+        OnLedCurrents();
+        return;
+    }
+    if ((id & kSystemCommandMask) == DisconnectCommand) {
+        OnDisconnect();
+        return;
+    }
+    const unsigned command = id & kSystemCommandMask;
+    if (command >= ModuleCommandFirst && command <= ModuleCommandFirst + 0x10 * kModuleEntries) {
+        OnModuleEntry((command - ModuleCommandFirst) / 0x10);
         return;
     }
     CDialogEx::OnSysCommand(id);
@@ -226,8 +278,8 @@ void CLumoraDlg::StartAction(const Action& action, int button)
             control->setEnabled(false);
         }
     }
-    if (sequenceFileItem_ != nullptr) {
-        sequenceFileItem_->setEnabled(false);
+    for (QAction* item : menuActions_) {
+        item->setEnabled(false);
     }
     // Cancel stays clickable, but takes no focus meanwhile, so that Enter or
     // Space meant for the disabled button cancels nothing.
@@ -247,6 +299,7 @@ void CLumoraDlg::StartAction(const Action& action, int button)
     worker_ = std::thread([this, action] {
         const ActionRecord record = RunAction(action);
         outcome_ = ConcludeAction(action, record, Audience::Dialog);
+        record_ = record.run;
         actionDone_.store(true, std::memory_order_release);
     });
     progressTimer_->start();
@@ -265,6 +318,7 @@ void CLumoraDlg::FinishAction()
 {
     progressTimer_->stop();
     worker_.join();
+    const Action finished = *running_;
     running_.reset();
     progress_.reset();
     QApplication::restoreOverrideCursor();
@@ -274,8 +328,8 @@ void CLumoraDlg::FinishAction()
         }
     }
     disabled_.clear();
-    if (sequenceFileItem_ != nullptr) {
-        sequenceFileItem_->setEnabled(true);
+    for (QAction* item : menuActions_) {
+        item->setEnabled(true);
     }
     if (QWidget* cancel = GetDlgItem(IDCANCEL); cancel != nullptr) {
         cancel->setFocusPolicy(cancelFocus_);
@@ -286,12 +340,22 @@ void CLumoraDlg::FinishAction()
     if (startedBy_ != nullptr) {
         startedBy_->setFocus(Qt::OtherFocusReason);
     }
+    // The open module went while the action ran: once it is over, it is
+    // closed as when it goes between actions.
+    for (const std::string& key : std::exchange(unpluggedMeanwhile_, {})) {
+        ReleaseUnplugged(key);
+    }
 
     const CloseRequest request = std::exchange(closeRequest_, CloseRequest::None);
     if (request == CloseRequest::Ok) {
         OnOK();
     } else if (request == CloseRequest::Cancel) {
         OnCancel();
+    } else if (OffersStartAnyway(finished, record_) && hooks.ask &&
+               hooks.ask(this, QString::fromStdString(StartAnywayQuestion(record_)))) {
+        Action again = finished;
+        again.startAnyway = true;
+        StartAction(again, IDC_STATIC);
     }
 }
 
@@ -394,6 +458,129 @@ void CLumoraDlg::ShowConnection()
 void CLumoraDlg::OnUsbConnectedClicked()
 {
     qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED))->setChecked(usbConnected != 0);
+}
+
+void CLumoraDlg::OnLedCurrents()
+{
+    if (ActionRunning()) {
+        return;
+    }
+    CLedCurrentsDlg leds(this);
+    leds.hooks = hooks;
+    leds.red = leds_[0];
+    leds.green = leds_[1];
+    leds.blue = leds_[2];
+    if (hooks.runModal(leds) != QDialog::Accepted) {
+        return;
+    }
+    leds_ = {leds.red, leds.green, leds.blue};
+    StartAction({.kind = ActionKind::Leds, .leds = leds_}, IDC_STATIC);
+}
+
+void CLumoraDlg::OnDisconnect()
+{
+    if (ActionRunning()) {
+        return;
+    }
+    const OpenModule closed = deviceConnected != 0 ? OpenedModule() : OpenModule{};
+    ReleaseDevice();
+    const Outcome outcome = Disconnected(closed);
+    ShowStatus(QString::fromStdString(outcome.text), outcome.severity);
+    ShowConnection();
+}
+
+// A click on an entry checks it, and the open actions take that module from
+// now on; a click on the checked entry clears it, back to the first found.
+void CLumoraDlg::OnModuleEntry(unsigned index)
+{
+    if (ActionRunning()) {
+        return;
+    }
+    std::string key = chosen_;
+    if (index < modules_.size()) {
+        key = KeyOf(modules_[index].port, modules_[index].path);
+    }
+    chosen_ = key == chosen_ ? std::string() : key;
+    SelectModule(ChoiceOf(chosen_, modules_));
+    const Outcome outcome = ModuleChosen(chosen_);
+    ShowStatus(QString::fromStdString(outcome.text), outcome.severity);
+}
+
+// Lists the modules into the Module submenu as it opens: port, serial and
+// whether it is free, held, or open here. A chosen module that is not attached stays
+// listed, checked, so that ConnectUSB never falls back to another one
+// unseen. Calls the HID library, so never while an action runs.
+void CLumoraDlg::RefreshModules()
+{
+    if (moduleMenu_ == nullptr || ActionRunning()) {
+        return;
+    }
+    modules_ = ListModules();
+    if (modules_.size() > kModuleEntries) {
+        modules_.resize(kModuleEntries);
+    }
+    moduleMenu_->clear();
+    const std::string open = deviceConnected != 0 ? OpenedModule().path : std::string();
+    bool chosenListed = chosen_.empty();
+    for (std::size_t i = 0; i < modules_.size(); ++i) {
+        const ModuleInfo& module = modules_[i];
+        const std::string key = KeyOf(module.port, module.path);
+        const std::string state = !open.empty() && module.path == open ? "open here" : ModuleState(module);
+        std::string text = Printable(key);
+        if (!module.serial.empty()) {
+            text += "   " + Printable(module.serial);
+        }
+        text += "   (" + state + ")";
+        QAction* entry = moduleMenu_->addAction(QString::fromStdString(text));
+        entry->setData(ModuleCommandFirst + 0x10 * static_cast<unsigned>(i));
+        entry->setCheckable(true);
+        entry->setChecked(key == chosen_);
+        chosenListed = chosenListed || key == chosen_;
+    }
+    if (!chosenListed) {
+        QAction* entry = moduleMenu_->addAction(QString::fromStdString(Printable(chosen_) + "   (not attached)"));
+        entry->setData(ModuleCommandFirst + 0x10 * kModuleEntries);
+        entry->setCheckable(true);
+        entry->setChecked(true);
+    }
+    if (moduleMenu_->isEmpty()) {
+        moduleMenu_->addAction(QStringLiteral("No module attached"))->setEnabled(false);
+    }
+}
+
+// Modules came or went. When the open one goes, it is closed and its lock
+// released at once (after the running action, if one runs); nothing opens
+// by itself.
+void CLumoraDlg::OnModulesChanged()
+{
+    for (const ModuleChange& change : watcher_->Changes()) {
+        if (change.kind != ModuleChange::Kind::Unplugged) {
+            continue;
+        }
+        if (ActionRunning()) {
+            unpluggedMeanwhile_.push_back(change.port);
+        } else {
+            ReleaseUnplugged(change.port);
+        }
+    }
+    if (moduleMenu_ != nullptr && moduleMenu_->isVisible()) {
+        RefreshModules();  // the open menu follows; a closed one is listed afresh when it opens
+    }
+}
+
+void CLumoraDlg::ReleaseUnplugged(const std::string& key)
+{
+    if (deviceConnected == 0) {
+        return;
+    }
+    const OpenModule& open = OpenedModule();
+    if (key != KeyOf(open.port, open.path)) {
+        return;
+    }
+    ReleaseDevice();
+    const Outcome outcome = ModuleUnplugged(key);
+    ShowStatus(QString::fromStdString(outcome.text), outcome.severity);
+    ShowConnection();
 }
 
 void CLumoraDlg::OnHelp()

@@ -11,11 +11,14 @@
 #pragma once
 
 #include "actions/outcome.h"
+#include "connection/modules.h"
+#include "link/commands.h"
 #include "ui/dialog.h"
 
 #include <QIcon>
 #include <QPointer>
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -23,7 +26,12 @@
 #include <vector>
 
 class QLabel;
+class QMenu;
 class QTimer;
+
+namespace lumora {
+class ModuleWatcher;
+}
 
 namespace lumora::ui {
 
@@ -31,6 +39,15 @@ namespace lumora::ui {
 inline constexpr unsigned AboutCommand = 0x0010;
 // The id of "Project Sequence File...", which runs a sequence file.
 inline constexpr unsigned SequenceFileCommand = 0x0030;
+// "LED Currents...", which asks for the three currents and sets them.
+inline constexpr unsigned LedCurrentsCommand = 0x0040;
+// "Disconnect", which closes the module and releases its lock.
+inline constexpr unsigned DisconnectCommand = 0x0050;
+// The entries of the Module submenu: ModuleCommandFirst + 0x10 * i for the
+// i-th attached module, kModuleEntries of them at most; the entry after them
+// is a chosen module that is not attached now.
+inline constexpr unsigned ModuleCommandFirst = 0x0100;
+inline constexpr unsigned kModuleEntries = 16;
 
 // Where the minimised window draws its icon along one axis: the difference
 // halved with truncation toward zero, (36, 32) -> 2 and (0, 32) -> -15.
@@ -61,6 +78,11 @@ public:
     // The status line, and how its last outcome went.
     QLabel* StatusLine() const { return statusLine_; }
     Severity StatusSeverity() const { return statusSeverity_; }
+    // The Module submenu, and the modules its entries stand for.
+    QMenu* ModuleMenu() const { return moduleMenu_; }
+    const std::vector<ModuleInfo>& ListedModules() const { return modules_; }
+    // The last LED currents set, which the LED dialog starts from.
+    const std::array<int, 3>& LedCurrents() const { return leds_; }
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -91,6 +113,12 @@ private:
     void OnProjectSequenceFile();
     void OnUsbConnectedClicked();
     void ShowConnection();
+    void OnLedCurrents();
+    void OnDisconnect();
+    void OnModuleEntry(unsigned index);
+    void RefreshModules();
+    void OnModulesChanged();
+    void ReleaseUnplugged(const std::string& key);
 
     struct MessageMapEntry {
         int id;
@@ -99,7 +127,13 @@ private:
     static const MessageMapEntry kMessageMap[];
 
     QLabel* statusLine_;
-    QAction* sequenceFileItem_ = nullptr;
+    std::vector<QAction*> menuActions_;  // the menu's actions, off while an action runs
+    QMenu* moduleMenu_ = nullptr;
+    std::vector<ModuleInfo> modules_;   // as the Module submenu lists them
+    std::string chosen_;                // the checked module's port (or node); "" for the first found
+    std::array<int, 3> leds_{kLedCurrent, kLedCurrent, kLedCurrent};
+    std::unique_ptr<ModuleWatcher> watcher_;
+    std::vector<std::string> unpluggedMeanwhile_;  // ports that went during the running action
     Severity statusSeverity_ = Severity::Ok;
     QTimer* progressTimer_;
 
@@ -109,6 +143,7 @@ private:
     std::thread worker_;
     std::atomic<bool> actionDone_ = false;
     Outcome outcome_;
+    RunRecord record_;
     std::unique_ptr<ProgressMonitor> progress_;
     QPointer<QWidget> startedBy_;
     std::vector<QPointer<QWidget>> disabled_;

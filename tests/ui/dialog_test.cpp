@@ -10,6 +10,7 @@
 #include "ui/about_dlg.h"
 #include "ui/help.h"
 #include "ui/lumora_app.h"
+#include "ui/led_dlg.h"
 #include "ui/lumora_dlg.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
@@ -99,6 +101,8 @@ private:
     QStringList prompts;
     QList<QDialog*> aboutBoxes;  // as the About hook saw them, valid only inside it
     QString chosenFile;          // what the file chooser hands back
+    QStringList questions;       // the yes-or-no questions asked
+    bool answer = false;         // and the answer each gets
     QStringList aboutCaptions;
     int helpShown = 0;
 
@@ -122,6 +126,28 @@ private:
         return texts;
     }
 
+    // The context menu's own items, by their command ids.
+    QAction* MenuItem(unsigned command)
+    {
+        for (QAction* item : dlg->GetSystemMenu()->actions()) {
+            if (item->data().toUInt() == command) {
+                return item;
+            }
+        }
+        return nullptr;
+    }
+
+    // The Module submenu as it opens.
+    QStringList ModuleEntries()
+    {
+        emit dlg->ModuleMenu()->aboutToShow();
+        QStringList entries;
+        for (QAction* entry : dlg->ModuleMenu()->actions()) {
+            entries << (entry->isChecked() ? "[x] " : "[ ] ") + entry->text();
+        }
+        return entries;
+    }
+
     void ConnectQuietly()
     {
         QVERIFY(lumora::ConnectDevice());
@@ -139,7 +165,7 @@ private slots:
 
         dlg = std::make_unique<CLumoraDlg>();
         dlg->hooks.prompt = [this](QWidget* parent, const QString& text) {
-            QCOMPARE(parent, dlg.get());
+            QVERIFY(parent == dlg.get() || parent->parentWidget() == dlg.get());  // or a dialog of its own
             prompts << text;
         };
         dlg->hooks.runModal = [this](QDialog& box) {
@@ -156,6 +182,13 @@ private slots:
             [&] { QCOMPARE(filter, QStringLiteral("Sequence files (*.toml)")); }();
             return chosenFile;
         };
+        questions.clear();
+        dlg->hooks.ask = [this](QWidget* parent, const QString& question) {
+            [&] { QCOMPARE(parent, dlg.get()); }();
+            questions << question;
+            return answer;
+        };
+        answer = false;
         dlg->show();
     }
 
@@ -867,6 +900,146 @@ private slots:
         QTest::newRow("OK") << int(IDOK);
         QTest::newRow("Cancel") << int(IDCANCEL);
         QTest::newRow("close command") << 0;
+    }
+
+    void moduleSubmenuChoosesWhatConnectUsbOpens()
+    {
+        sim::SetModuleCount(2);
+        // Another program holds the first: a lock of its own on the node.
+        const std::unique_ptr<int, void (*)(int*)> held(new int(::open(sim::DefaultModule(0).path.c_str(), O_RDONLY | O_CLOEXEC)),
+                                                        [](int* fd) { ::close(*fd); delete fd; });
+        QVERIFY(*held >= 0 && ::flock(*held, LOCK_EX | LOCK_NB) == 0);
+        const QString heldBy = QStringLiteral("[ ] 1-1   SIM0001   (held by %1 (process %2))").arg(OwnProgramName()).arg(::getpid());
+        QCOMPARE(ModuleEntries(), (QStringList{heldBy, "[ ] 1-2   SIM0002   (free)"}));
+
+        // With none checked, ConnectUSB takes the first, which is held.
+        Click(IDC_CONNECT_USB);
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
+        QVERIFY(!Box()->isChecked());
+
+        dlg->ModuleMenu()->actions().at(1)->trigger();
+        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("ConnectUSB opens the module at port 1-2."));
+        Click(IDC_CONNECT_USB);
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
+        QVERIFY(Box()->isChecked());
+        QCOMPARE(lumora::OpenedModule().serial, std::string("SIM0002"));
+        QCOMPARE(ModuleEntries().at(1), QStringLiteral("[x] 1-2   SIM0002   (open here)"));
+
+        // The checked module unplugged stays chosen, so nothing falls back to the held one.
+        sim::Unplug(sim::DefaultModule(1).path);
+        QCOMPARE(ModuleEntries(), (QStringList{heldBy, "[x] 1-2   (not attached)"}));
+        dlg->ModuleMenu()->actions().at(1)->trigger();  // cleared: the first found again
+        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("ConnectUSB opens the first module found."));
+        QCOMPARE(ModuleEntries().size(), 1);
+    }
+
+    void ledCurrentsDialog_data()
+    {
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QStringList>("expectedPrompts");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("set") << QStringList{"10", "20", "30"} << QStringList{}
+                             << QStringList{"CmdLedCurrent [0A 14 1E]"};
+        QTest::newRow("256 refused") << QStringList{"10", "256", "30"}
+                                     << QStringList{"Please enter an integer between 0 and 255."} << QStringList{};
+    }
+
+    // The LED dialog checks its fields as the main dialog does; OK sets the currents.
+    void ledCurrentsDialog()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, expectedPrompts);
+        QFETCH(QStringList, sent);
+        ConnectQuietly();
+        QStringList initial;
+        dlg->hooks.runModal = [&](QDialog& box) {
+            auto& leds = static_cast<CLedCurrentsDlg&>(box);
+            box.show();
+            const int ids[] = {IDC_LED_RED, IDC_LED_GREEN, IDC_LED_BLUE};
+            for (int i = 0; i < 3; ++i) {
+                auto* edit = qobject_cast<QLineEdit*>(leds.GetDlgItem(ids[i]));
+                initial << edit->text();
+                edit->setText(typed[i]);
+            }
+            qobject_cast<QPushButton*>(leds.GetDlgItem(IDOK))->click();
+            if (box.isVisible()) {
+                qobject_cast<QPushButton*>(leds.GetDlgItem(IDCANCEL))->click();
+            }
+            return box.result();
+        };
+        MenuItem(LedCurrentsCommand)->trigger();
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
+        QCOMPARE(initial, (QStringList{"120", "120", "120"}));
+        QCOMPARE(prompts, expectedPrompts);
+        QCOMPARE(Sent(), sent);
+        if (!sent.isEmpty()) {
+            QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("LED currents 10, 20, 30: sent."));
+            QCOMPARE(dlg->LedCurrents(), (std::array<int, 3>{10, 20, 30}));
+        }
+    }
+
+    void disconnectClosesAndReleases()
+    {
+        Click(IDC_CONNECT_USB);
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
+        QVERIFY(Box()->isChecked());
+        MenuItem(DisconnectCommand)->trigger();
+        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("Disconnect: the module at port 1-1 was closed and released."));
+        QVERIFY(!Box()->isChecked());
+        QCOMPARE(lumora::deviceConnected, 0);
+        const int other = ::open(sim::DefaultModule(0).path.c_str(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) == 0);  // the lock is free
+        ::close(other);
+        MenuItem(DisconnectCommand)->trigger();
+        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("Disconnect: no module was open."));
+    }
+
+    void startAnywayAfterRejectedTables_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("packets");
+        QTest::newRow("no") << false << 17;
+        QTest::newRow("yes: run again, started anyway") << true << 17 + 29;
+    }
+
+    void startAnywayAfterRejectedTables()
+    {
+        QFETCH(bool, yes);
+        QFETCH(int, packets);
+        QTemporaryDir dir;
+        chosenFile = dir.filePath("scan.toml");
+        QFile file(chosenFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("frequency_hz = 60\n[[pattern]]\nimage = 3\npattern = [0, 1]\n");
+        file.close();
+        sim::SetStatusSeries({0x05});
+        ConnectQuietly();
+        answer = yes;
+        MenuItem(SequenceFileCommand)->trigger();
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 10000));
+        QCOMPARE(questions,
+                 QStringList{"The controller rejected the tables (status 0x05). Start the sequence anyway?"});
+        QCOMPARE(Sent().size(), packets);
+        QVERIFY(dlg->StatusLine()->text().endsWith(yes ? "the sequence was started anyway." : "was not started."));
+    }
+
+    // The open module unplugged: the box clears and the status line says so
+    // within a second, with no action run; nothing opens by itself.
+    void unplugShowsAtOnce()
+    {
+        Click(IDC_CONNECT_USB);
+        QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
+        QVERIFY(Box()->isChecked());
+        QElapsedTimer noticed;
+        noticed.start();
+        sim::Unplug(sim::DefaultModule(0).path);
+        QVERIFY(QTest::qWaitFor([this] { return !Box()->isChecked(); }, 1000));
+        qInfo("Unplug to the status line: %lld ms", static_cast<long long>(noticed.elapsed()));
+        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("\u2716 The module at port 1-1 was unplugged."));
+        QCOMPARE(lumora::deviceConnected, 0);
+        QCOMPARE(ModuleEntries(), QStringList{"[ ] No module attached"});
+        QTest::qWait(100);
+        QVERIFY(!Box()->isChecked());
     }
 
     void applicationEndsWhenTheDialogCloses()
