@@ -1042,6 +1042,32 @@ private slots:
         QVERIFY(!Box()->isChecked());
     }
 
+    // With LUMORA_SCREENSHOTS=DIR, the context menu, its Module submenu and
+    // the LED dialog are saved there as PNG files, to look at.
+    void screenshotsOfTheMenu()
+    {
+        const QString dir = qEnvironmentVariable("LUMORA_SCREENSHOTS");
+        if (dir.isEmpty()) {
+            QSKIP("LUMORA_SCREENSHOTS is not set");
+        }
+        sim::SetModuleCount(2);
+        ConnectQuietly();
+        ModuleEntries();
+        QMenu* menu = dlg->GetSystemMenu();
+        menu->popup(dlg->mapToGlobal(QPoint(20, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QVERIFY(menu->grab().save(dir + "/context-menu.png"));
+        dlg->ModuleMenu()->popup(menu->geometry().topRight());
+        QVERIFY(QTest::qWaitForWindowExposed(dlg->ModuleMenu()));
+        QVERIFY(dlg->ModuleMenu()->grab().save(dir + "/module-menu.png"));
+        menu->hide();
+        CLedCurrentsDlg leds(dlg.get());
+        leds.red = leds.green = leds.blue = 120;
+        leds.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&leds));
+        QVERIFY(leds.grab().save(dir + "/led-currents.png"));
+    }
+
     void applicationEndsWhenTheDialogCloses()
     {
         QFETCH(int, closeWith);
