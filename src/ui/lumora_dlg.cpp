@@ -4,7 +4,6 @@
 #include "actions/module_listing.h"
 #include "connection/connection.h"
 #include "connection/module_watcher.h"
-#include "link/commands.h"
 #include "link/link.h"
 #include "link/printable.h"
 #include "patterns/presets.h"
@@ -64,14 +63,10 @@ QColor MarkColor(Severity severity, const QColor& window)
 // none (the same key the watcher uses).
 std::string KeyOf(const std::string& port, const std::string& path) { return port.empty() ? path : port; }
 
-ModuleChoice ChoiceOf(const std::string& key, const std::vector<ModuleInfo>& listed)
+// The choice of this module, as the Module submenu makes it.
+ModuleChoice EntryChoice(const ModuleInfo& module)
 {
-    if (key.empty()) {
-        return {};
-    }
-    const bool isPort = std::none_of(listed.begin(), listed.end(),
-                                     [&key](const ModuleInfo& module) { return module.port.empty() && module.path == key; });
-    return {isPort ? ModuleChoice::By::Port : ModuleChoice::By::Path, key};
+    return {module.port.empty() ? ModuleChoice::By::Path : ModuleChoice::By::Port, KeyOf(module.port, module.path)};
 }
 
 }  // namespace
@@ -496,13 +491,10 @@ void CLumoraDlg::OnModuleEntry(unsigned index)
     if (ActionRunning()) {
         return;
     }
-    std::string key = chosen_;
-    if (index < modules_.size()) {
-        key = KeyOf(modules_[index].port, modules_[index].path);
-    }
-    chosen_ = key == chosen_ ? std::string() : key;
-    SelectModule(ChoiceOf(chosen_, modules_));
-    const Outcome outcome = ModuleChosen(chosen_);
+    const ModuleChoice& chosen = SelectedModule();
+    const bool clears = index >= modules_.size() || EntryChoice(modules_[index]).value == chosen.value;
+    SelectModule(clears ? ModuleChoice{} : EntryChoice(modules_[index]));
+    const Outcome outcome = ModuleChosen(SelectedModule().value);
     ShowStatus(QString::fromStdString(outcome.text), outcome.severity);
 }
 
@@ -521,10 +513,11 @@ void CLumoraDlg::RefreshModules()
     }
     moduleMenu_->clear();
     const std::string open = deviceConnected != 0 ? OpenedModule().path : std::string();
-    bool chosenListed = chosen_.empty();
+    const std::string& chosen = SelectedModule().value;
+    bool chosenListed = chosen.empty();
     for (std::size_t i = 0; i < modules_.size(); ++i) {
         const ModuleInfo& module = modules_[i];
-        const std::string key = KeyOf(module.port, module.path);
+        const std::string key = EntryChoice(module).value;
         const std::string state = !open.empty() && module.path == open ? "open here" : ModuleState(module);
         std::string text = Printable(key);
         if (!module.serial.empty()) {
@@ -534,11 +527,11 @@ void CLumoraDlg::RefreshModules()
         QAction* entry = moduleMenu_->addAction(QString::fromStdString(text));
         entry->setData(ModuleCommandFirst + 0x10 * static_cast<unsigned>(i));
         entry->setCheckable(true);
-        entry->setChecked(key == chosen_);
-        chosenListed = chosenListed || key == chosen_;
+        entry->setChecked(key == chosen);
+        chosenListed = chosenListed || key == chosen;
     }
     if (!chosenListed) {
-        QAction* entry = moduleMenu_->addAction(QString::fromStdString(Printable(chosen_) + "   (not attached)"));
+        QAction* entry = moduleMenu_->addAction(QString::fromStdString(Printable(chosen) + "   (not attached)"));
         entry->setData(ModuleCommandFirst + 0x10 * kModuleEntries);
         entry->setCheckable(true);
         entry->setChecked(true);

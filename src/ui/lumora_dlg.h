@@ -130,7 +130,6 @@ private:
     std::vector<QAction*> menuActions_;  // the menu's actions, off while an action runs
     QMenu* moduleMenu_ = nullptr;
     std::vector<ModuleInfo> modules_;   // as the Module submenu lists them
-    std::string chosen_;                // the checked module's port (or node); "" for the first found
     std::array<int, 3> leds_{kLedCurrent, kLedCurrent, kLedCurrent};
     std::unique_ptr<ModuleWatcher> watcher_;
     std::vector<std::string> unpluggedMeanwhile_;  // ports that went during the running action
