@@ -31,12 +31,12 @@ void LockOpenedModule()
 {
     const hid_device_info* info = hid_get_device_info(deviceHandle);
     LockHolder holder;
-    int fd = -1;
+    int lock = -1;
     int error = 0;
     const std::string path = info != nullptr && info->path != nullptr ? info->path : "";
-    const LockResult result = path.empty() ? LockResult::Failed : LockModule(path, fd, holder, error);
+    const LockResult result = path.empty() ? LockResult::Failed : LockModule(path, lock, holder, error);
     if (result == LockResult::Taken) {
-        deviceLock = fd;
+        deviceLock = lock;
         openedModule = {path, ToUtf8(info->serial_number)};
         return;
     }

@@ -1,21 +1,15 @@
 #include "connection/diagnosis.h"
 
 #include "connection/connection.h"
+#include "connection/module_lock.h"
+#include "connection/open_failure.h"
 #include "link/utf8.h"
 
 #include <hidapi.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace lumora {
-
-namespace {
-
-bool Mentions(const std::string& text, const char* phrase) { return text.find(phrase) != std::string::npos; }
-
-}  // namespace
 
 std::vector<ModuleInfo> ListModules()
 {
@@ -36,7 +30,7 @@ OpenDiagnosis DiagnoseOpenFailure()
             return {OpenProblem::Busy, lock.path, "locked by another program", lock.pid, lock.program};
         }
         return {OpenProblem::Other, lock.path,
-                lock.path.empty() ? "its device node is unknown" : std::string("cannot lock it: ") + std::strerror(lock.error),
+                lock.path.empty() ? "its device node is unknown" : "cannot lock it: " + LockErrorText(lock.error),
                 0, ""};
     }
     // The library's own account of the failed open comes first: any later
@@ -59,14 +53,7 @@ OpenDiagnosis DiagnoseOpenFailure()
     if (target == nullptr) {
         return {OpenProblem::NoSuchSerial, "", detail, 0, ""};
     }
-    if (Mentions(detail, "Permission denied") || openErrno == EACCES || openErrno == EPERM ||
-        (::access(target->path.c_str(), R_OK | W_OK) != 0 && errno == EACCES)) {
-        return {OpenProblem::NoAccess, target->path, detail, 0, ""};
-    }
-    if (Mentions(detail, "busy") || openErrno == EBUSY) {
-        return {OpenProblem::Busy, target->path, detail, 0, ""};
-    }
-    return {OpenProblem::Other, target->path, detail, 0, ""};
+    return {ClassifyOpenFailure(target->path, detail, openErrno), target->path, detail, 0, ""};
 }
 
 }  // namespace lumora

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -23,7 +24,13 @@ std::string ProgramName(int pid)
     return name;
 }
 
+// The process holding an exclusive lock on the file that fd refers to, as
+// the kernel lists it in /proc/locks.
+LockHolder FindLockHolder(int fd);
+
 }  // namespace
+
+std::string LockErrorText(int error) { return std::strerror(error); }
 
 LockResult LockModule(const std::string& path, int& fd, LockHolder& holder, int& error)
 {
@@ -47,6 +54,8 @@ LockResult LockModule(const std::string& path, int& fd, LockHolder& holder, int&
     ::close(node);
     return result;
 }
+
+namespace {
 
 LockHolder FindLockHolder(int fd)
 {
@@ -78,5 +87,7 @@ LockHolder FindLockHolder(int fd)
     }
     return {};
 }
+
+}  // namespace
 
 }  // namespace lumora
