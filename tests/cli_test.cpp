@@ -4,7 +4,9 @@
 #include "patterns/presets.h"
 #include "sim_fixture.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -378,7 +380,9 @@ TEST_F(SimTest, CliVersionAndHelp)
 }
 
 // The unchanged binary, with the simulated controller preloaded in place of
-// hidapi, as an operator without a module would run it.
+// hidapi, as an operator without a module would run it. (On Windows,
+// tests/windows/run puts the simulator beside lumoractl.exe.)
+#ifndef _WIN32
 struct Process {
     int status;
     std::string output;
@@ -420,5 +424,7 @@ TEST(PreloadedSimulator, TracesWhatTheRealBinarySends)
     const Process missing = RunPreloaded("LUMORA_SIM_MODULES=0", "connect");
     EXPECT_EQ(missing.status, 1) << missing.output;
 }
+
+#endif
 
 }  // namespace

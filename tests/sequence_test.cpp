@@ -9,6 +9,14 @@
 #include "sim_fixture.h"
 
 #include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+namespace {
+int pipe(int ends[2]) { return ::_pipe(ends, 4096, _O_BINARY); }
+}  // namespace
+#endif
 
 #include <algorithm>
 #include <chrono>
