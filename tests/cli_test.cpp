@@ -182,6 +182,11 @@ class CliDiagnosis : public CliTest, public ::testing::WithParamInterface<Diagno
 TEST_P(CliDiagnosis, SaysWhyTheControllerCouldNotBeOpened)
 {
     const DiagnosisCase& c = GetParam();
+#ifdef _WIN32
+    if (c.access == sim::Access::Denied) {
+        GTEST_SKIP() << "Windows gives every user the HID devices: a refused open is a busy module there";
+    }
+#endif
     std::vector<sim::Module> modules;
     for (int i = 0; i < c.modules; ++i) {
         modules.push_back(sim::DefaultModule(i));
