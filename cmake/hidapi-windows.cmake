@@ -16,5 +16,5 @@ target_include_directories(hidapi PUBLIC ${HIDAPI_INCLUDE_DIRS} PRIVATE ${LUMORA
 # is C99 and warns as its authors left it.
 set_target_properties(hidapi PROPERTIES PREFIX "" OUTPUT_NAME hidapi C_STANDARD 99)
 
-add_library(lumora_hidapi INTERFACE)
-target_link_libraries(lumora_hidapi INTERFACE hidapi)
+add_library(lumora_device_libraries INTERFACE)
+target_link_libraries(lumora_device_libraries INTERFACE hidapi)

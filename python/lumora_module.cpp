@@ -5,6 +5,7 @@
 // Rig holds the link, and raises the outcome of a failed action as the
 // matching exception of lumora/__init__.py.
 #include "actions/action.h"
+#include "actions/module_listing.h"
 #include "actions/outcome.h"
 #include "actions/serial.h"
 #include "connection/connection.h"
@@ -358,10 +359,49 @@ std::string SerialBytes(const py::object& serial)
                          py::str(py::type::of(serial).attr("__name__")).cast<std::string>());
 }
 
-std::unique_ptr<Rig> Connect(const py::object& serialGiven)
+// Text of ours that may hold bytes from outside (a program's name), as str.
+py::str Text(const std::string& text)
 {
+    PyObject* decoded = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+    if (decoded == nullptr) {
+        throw py::error_already_set();
+    }
+    return py::reinterpret_steal<py::str>(decoded);
+}
+
+// The module that connect()'s arguments choose, at most one of them given;
+// raises ValueError, in the words lumoractl uses for its options, for an
+// empty one or for two.
+ModuleChoice Choice(const py::object& serial, const std::optional<std::string>& port, const py::object& path)
+{
+    const std::pair<const char*, ModuleChoice> given[] = {
+        {"serial", {ModuleChoice::By::Serial, SerialBytes(serial)}},
+        {"port", {ModuleChoice::By::Port, port.value_or("")}},
+        {"path", {ModuleChoice::By::Path, path.is_none() ? "" : EncodeFileName(path)}},
+    };
+    const bool present[] = {!serial.is_none(), port.has_value(), !path.is_none()};
+    const char* chosenBy = nullptr;
+    ModuleChoice choice;
+    for (std::size_t i = 0; i < std::size(given); ++i) {
+        if (!present[i]) {
+            continue;
+        }
+        if (chosenBy != nullptr) {
+            throw py::value_error(ChoicesConflict(chosenBy, given[i].first));
+        }
+        if (given[i].second.value.empty()) {
+            throw py::value_error(ChoiceNeedsValue(given[i].first, given[i].second.by));
+        }
+        chosenBy = given[i].first;
+        choice = given[i].second;
+    }
+    return choice;
+}
+
+std::unique_ptr<Rig> Connect(const py::object& serial, const std::optional<std::string>& port, const py::object& path)
+{
+    const ModuleChoice choice = Choice(serial, port, path);
     const Action connect{ActionKind::Connect};
-    const std::string serial = SerialBytes(serialGiven);
     struct Opened {
         bool alreadyOpen = false;
         std::string unusableSerial;
@@ -375,7 +415,7 @@ std::unique_ptr<Rig> Connect(const py::object& serialGiven)
             result.alreadyOpen = true;
             return result;
         }
-        result.unusableSerial = SelectSerial(serial);
+        result.unusableSerial = SelectChoice(choice);
         if (!result.unusableSerial.empty()) {
             return result;
         }
@@ -384,10 +424,7 @@ std::unique_ptr<Rig> Connect(const py::object& serialGiven)
             result.module = OpenedModule();
             result.number = openRig = ++rigsOpened;
             // Video mode reopens this module, not whichever comes first.
-            if (const std::optional<std::wstring> own = FromUtf8(result.module.serial);
-                own && !own->empty()) {
-                SelectModule(*own);
-            }
+            SelectModule(ChoiceOf(result.module));
         }
         return result;
     });
@@ -402,18 +439,34 @@ std::unique_ptr<Rig> Connect(const py::object& serialGiven)
 }
 
 struct ModuleEntry {
+    std::string port;
     py::str path;
+    py::list nodes;
     std::string serial;
     std::string manufacturer;
     std::string product;
+    py::str state;
 };
 
 std::vector<ModuleEntry> List()
 {
-    const std::vector<ModuleInfo> modules = OnLink([] { return ListModules(); });
+    const auto [modules, states] = OnLink([] {
+        std::vector<ModuleInfo> listed = ListModules();
+        std::vector<std::string> stateOf;
+        for (const ModuleInfo& module : listed) {
+            stateOf.push_back(ModuleState(module));
+        }
+        return std::pair(std::move(listed), std::move(stateOf));
+    });
     std::vector<ModuleEntry> entries;
-    for (const ModuleInfo& module : modules) {
-        entries.push_back({FileName(module.path), module.serial, module.manufacturer, module.product});
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const ModuleInfo& module = modules[i];
+        py::list nodes;
+        for (const ModuleInterface& interface : module.interfaces) {
+            nodes.append(FileName(interface.path));
+        }
+        entries.push_back({module.port, FileName(module.path), nodes, module.serial, module.manufacturer,
+                           module.product, Text(states[i])});
     }
     return entries;
 }
@@ -451,14 +504,19 @@ PYBIND11_MODULE(_lumora, m)
                    " text=" + Quoted(o.text) + ">";
         });
 
-    py::class_<ModuleEntry>(m, "ModuleInfo", "An attached module, as the HID library lists it.")
-        .def_readonly("path", &ModuleEntry::path, "Its device node.")
+    py::class_<ModuleEntry>(m, "ModuleInfo", "An attached module: a USB device, with the HID interfaces it shows.")
+        .def_readonly("port", &ModuleEntry::port,
+                      "Where it is plugged in, such as '1-2.3'; the same after a replug into the same socket.")
+        .def_readonly("path", &ModuleEntry::path, "The node of its command interface, through which it is driven.")
+        .def_readonly("nodes", &ModuleEntry::nodes, "The hidraw nodes of its interfaces, the command interface's first.")
         .def_readonly("serial", &ModuleEntry::serial, "Its serial number; empty when it gives none.")
         .def_readonly("manufacturer", &ModuleEntry::manufacturer)
         .def_readonly("product", &ModuleEntry::product)
+        .def_readonly("state", &ModuleEntry::state,
+                      "'free', 'held by lumoractl (process 4242)', 'held by another program' or 'not accessible'.")
         .def("__repr__", [](const ModuleEntry& e) {
-            return "<lumora.ModuleInfo path=" + py::repr(e.path).cast<std::string>() + " serial=" + Quoted(e.serial) +
-                   ">";
+            return "<lumora.ModuleInfo port=" + Quoted(e.port) + " path=" + py::repr(e.path).cast<std::string>() +
+                   " serial=" + Quoted(e.serial) + ">";
         });
 
     py::class_<SequenceError>(m, "SequenceError", "One error of a sequence file.")
@@ -516,6 +574,8 @@ PYBIND11_MODULE(_lumora, m)
             "path", [](const Rig& r) { return FileName(r.Module().path); }, "The module's device node.")
         .def_property_readonly(
             "serial", [](const Rig& r) { return r.Module().serial; }, "Its serial number; empty when it gives none.")
+        .def_property_readonly(
+            "port", [](const Rig& r) { return r.Module().port; }, "Where it is plugged in; empty when the system does not tell.")
         .def("start_video_mode", [](Rig& r) { return r.Simple(ActionKind::StartVideoMode); },
              "Opens the module afresh and puts it back into video mode.")
         .def("pause", [](Rig& r) { return r.Simple(ActionKind::Pause); }, "Pauses the running pattern sequence.")
@@ -559,8 +619,10 @@ PYBIND11_MODULE(_lumora, m)
                    " serial=" + Quoted(r.Module().serial) + ">";
         });
 
-    m.def("connect", &Connect, py::arg("serial") = py::none(),
-          "Opens and locks the module with this serial number (the first one found when None) and returns its Rig.");
+    m.def("connect", &Connect, py::arg("serial") = py::none(), py::arg("port") = py::none(), py::arg("path") = py::none(),
+          "Opens and locks the module chosen by its serial number, its port or one of its nodes (at most one of them; "
+          "the first module found when none) and returns its Rig. A serial number that several modules carry is "
+          "refused.");
     m.def("list_modules", &List, "The attached modules, in the order the HID library lists them.");
     m.def("check_sequence", &Check, py::arg("path"),
           "Reads and checks a sequence file without a module; returns both tables decoded and the command run.");

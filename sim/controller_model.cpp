@@ -47,6 +47,25 @@ std::string ModuleSerial(int index)
     return serial;
 }
 
+std::vector<InterfaceLayout> Layout(int modules, int interfaces, const std::string& sharedSerial)
+{
+    std::vector<InterfaceLayout> layout;
+    for (int module = 0; module < modules; ++module) {
+        const std::string port = std::to_string(module + 1);
+        for (int interface = 0; interface < interfaces; ++interface) {
+            InterfaceLayout entry;
+            entry.module = module;
+            entry.interface = interface;
+            entry.name = ModuleSerial(module) + (interface == 0 ? "" : "/" + std::to_string(interface));
+            entry.serial = sharedSerial.empty() ? ModuleSerial(module) : sharedSerial;
+            entry.phys = "usb-" + std::string(kHostController) + "-" + port + "/input" + std::to_string(interface);
+            entry.usbDevice = "1-" + port;
+            layout.push_back(entry);
+        }
+    }
+    return layout;
+}
+
 void ControllerModel::SetStatusSeries(std::vector<std::uint8_t> series)
 {
     behaviour.statusSeries = std::move(series);

@@ -50,6 +50,25 @@ enum class StatusReply {
 inline constexpr std::string_view kProductName = "Projection Controller";
 std::string ModuleSerial(int index);
 
+// Where the simulated modules sit, the same for both: module n (from 0) is
+// plugged into port n + 1 of the host controller below, the root hub of USB
+// bus 1, and shows one HID interface or more, numbered from 0.
+inline constexpr std::string_view kHostController = "0000:00:14.0";
+inline constexpr int kMaxInterfaces = 4;
+
+struct InterfaceLayout {
+    int module = 0;         // from 0
+    int interface = 0;      // its USB interface number, from 0
+    std::string name;       // at the head of its transcript lines: "SIM0002", or "SIM0002/1" for interface 1
+    std::string serial;     // "SIM0002", or the serial number all modules share
+    std::string phys;       // HID_PHYS as the USB HID driver writes it: "usb-0000:00:14.0-2/input1"
+    std::string usbDevice;  // the USB device's name in sysfs: "1-2"
+};
+
+// The interfaces of `modules` modules with `interfaces` each, module by
+// module; every module carries sharedSerial when it is not empty.
+std::vector<InterfaceLayout> Layout(int modules, int interfaces, const std::string& sharedSerial = "");
+
 // One packet as the controller joined it from its reports.
 struct Packet {
     int handle = 0;  // which open it came through, counted from 1

@@ -5,6 +5,7 @@
 // own. Nothing is made on disk.
 #include "sim/host.h"
 
+#include "sim/attachment.h"
 #include "sim/sim_controller.h"
 
 #include <windows.h>
@@ -19,6 +20,10 @@
 namespace sim {
 
 void CreateNode(const std::string&) {}
+
+// Device monitors are the libudev stand-in's, which is Linux's alone: there
+// is none to wake.
+void ArmTimers(Attachment&) {}
 
 const std::string& NodeDirectory()
 {

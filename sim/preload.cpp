@@ -3,6 +3,10 @@
 // hidapi.dll, put beside the unchanged lumoractl.exe):
 //
 //   LUMORA_SIM_MODULES=N        modules attached (default 1; 0 = none)
+//   LUMORA_SIM_INTERFACES=N     HID interfaces each module shows (default 1)
+//   LUMORA_SIM_SERIAL=S         every module carries the serial number S
+//   LUMORA_SIM_UHID=1           the modules sit on uhid as lumora-vmodule's do:
+//                               no USB device above their nodes, only HID_PHYS
 //   LUMORA_SIM_ACCESS=denied|busy   the modules cannot be opened
 //   LUMORA_SIM_ACK=ok|error|silent  how writes are acknowledged
 //   LUMORA_SIM_STATUS=80,80,00  status bytes for successive status reads (hex)
@@ -14,6 +18,8 @@
 //   LUMORA_SIM_ECHO=0           replies carry sequence byte 0, not their packet's
 //   LUMORA_SIM_LATE=3:2500      the reply to packet 3 comes 2500 ms late (N:MS,...)
 //   LUMORA_SIM_REPLY_SEQ=3:9    the reply to packet 3 carries sequence byte 9 (N:S,...)
+//   LUMORA_SIM_UNPLUG_MS=N      every module is unplugged N ms after the start
+//   LUMORA_SIM_REPLUG_MS=N      an unplugged module comes back N ms later
 //   LUMORA_SIM_TRACE=1          print each decoded packet to stderr
 //   LUMORA_SIM_TRACE=FILE       ... or append it to FILE
 //   LUMORA_SIM_READ_DELAY_MS=N  every read takes N ms
@@ -33,6 +39,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,17 +94,19 @@ void ConfigureFromEnvironment()
         transcriptFd = -1;
     }
 
-    std::vector<sim::Module> modules;
-    const int count = EnvInt("LUMORA_SIM_MODULES", 1);
     const char* access = Env("LUMORA_SIM_ACCESS");
-    for (int i = 0; i < count; ++i) {
-        sim::Module module = sim::DefaultModule(i);
+    const char* serial = Env("LUMORA_SIM_SERIAL");
+    const int interfaces = std::clamp(EnvInt("LUMORA_SIM_INTERFACES", 1), 1, sim::kMaxInterfaces);
+    std::vector<sim::Module> modules = sim::LayoutModules(EnvInt("LUMORA_SIM_MODULES", 1), interfaces,
+                                                          serial != nullptr ? serial : "", Is(Env("LUMORA_SIM_UHID"), "1"));
+    for (sim::Module& module : modules) {
         module.access = Is(access, "denied") ? sim::Access::Denied
                         : Is(access, "busy") ? sim::Access::Busy
                                              : sim::Access::Ok;
-        modules.push_back(module);
     }
     sim::SetModules(modules);
+    sim::ReplugAfter(std::chrono::milliseconds(EnvInt("LUMORA_SIM_REPLUG_MS", 0)));
+    sim::UnplugAfter(std::chrono::milliseconds(EnvInt("LUMORA_SIM_UNPLUG_MS", 0)));
 
     sim::SetAckMode(EnvSetting("LUMORA_SIM_ACK", sim::ParseAckMode, sim::AckMode::Ok));
     sim::SetStatusReply(EnvSetting("LUMORA_SIM_STATUS_REPLY", sim::ParseStatusReply, sim::StatusReply::Normal));

@@ -1,6 +1,7 @@
 #include "sim/sim_controller.h"
 
 #include "link/commands.h"
+#include "sim/attachment.h"
 
 #include "sim/host.h"
 
@@ -39,6 +40,7 @@ struct hid_device_ {
     int id = 0;
     bool open = true;
     sim::Module module;
+    int plug = 0;  // the plugging of the module it was opened on
     // The controller's end of this link: the packet being joined.
     sim::ModuleEnd end;
     // Replies on their way, oldest first; each leaves only after the one before.
@@ -66,7 +68,6 @@ void Keep(std::vector<T>& records, T record)
 }
 
 struct State {
-    std::vector<Module> modules;
     ControllerModel controller;
     int writesUntilFailure = 0;
     int readsUntilFailure = 0;
@@ -187,24 +188,71 @@ void Take(hid_device* device, const Report& report)
         Keep(S().packets, std::move(*taken.packet));
     }
     if (device->end.gone) {
-        // Unplugged: gone from the list, and nothing opens it again.
-        std::erase_if(S().modules, [device](const Module& module) { return module.path == device->module.path; });
+        Unplug(device->module.path);
     }
 }
 
-const Module* FindModule(unsigned short vendorId, unsigned short productId, const wchar_t* serial)
+// The interfaces attached now, once the unplugs and replugs due are done.
+std::vector<Plugged> AttachedNow()
 {
-    for (const Module& module : S().modules) {
+    Attachment& attachment = Attached();
+    const std::lock_guard lock(attachment.mutex);
+    CatchUp(attachment, Clock::now());
+    return attachment.attached;
+}
+
+// Whether the module a handle was opened on is still plugged in, that time.
+bool StillPlugged(const hid_device* device)
+{
+    Attachment& attachment = Attached();
+    const std::lock_guard lock(attachment.mutex);
+    CatchUp(attachment, Clock::now());
+    return std::any_of(attachment.attached.begin(), attachment.attached.end(), [device](const Plugged& plugged) {
+        return plugged.plug == device->plug && plugged.module.path == device->module.path;
+    });
+}
+
+std::optional<Plugged> FindModule(unsigned short vendorId, unsigned short productId, const wchar_t* serial)
+{
+    for (const Plugged& plugged : AttachedNow()) {
+        const Module& module = plugged.module;
         if (module.vendorId == vendorId && module.productId == productId &&
             (serial == nullptr || module.serial == serial)) {
-            return &module;
+            return plugged;
         }
     }
-    return nullptr;
+    return std::nullopt;
 }
 
-hid_device* Open(const Module* module)
+// The USB device an interface belongs to: the one above it, or without one
+// the controller and port its HID_PHYS names ("usb-0000:00:14.0-2").
+std::string UsbDeviceOf(const Module& module)
 {
+    if (!module.usbDevice.empty()) {
+        return "usb " + module.usbDevice;
+    }
+    if (!module.phys.empty()) {
+        return "phys " + module.phys.substr(0, module.phys.find('/'));
+    }
+    return "node " + module.path;
+}
+
+// With the mutex held: the interface goes, and is back at `back` if ever.
+void GoAway(Attachment& attachment, const Module& module, Clock::time_point went)
+{
+    std::optional<Clock::time_point> back;
+    if (attachment.replugDelay.count() > 0) {
+        back = went + attachment.replugDelay;
+    }
+    attachment.away.push_back({module, back});
+    for (MonitorQueue* monitor : attachment.monitors) {
+        monitor->events.push_back({"remove", module});
+    }
+}
+
+hid_device* Open(const std::optional<Plugged>& plugged)
+{
+    const Module* module = plugged ? &plugged->module : nullptr;
     State& s = S();
     s.initialised = true;  // hid_open initialises the library when needed
     if (module == nullptr) {
@@ -219,15 +267,22 @@ hid_device* Open(const Module* module)
     auto device = std::make_unique<hid_device_>();
     device->id = nextHandleId++;
     device->module = *module;
-    device->end.name = std::string(module->serial.begin(), module->serial.end());
+    device->plug = plugged->plug;
+    device->end.name = module->name.empty() ? std::string(module->serial.begin(), module->serial.end()) : module->name;
     device->end.handle = device->id;
     device->end.serial = module->serial;
     device->info.path = device->module.path.data();
     device->info.vendor_id = module->vendorId;
     device->info.product_id = module->productId;
+    // The HID library finds no manufacturer and no interface number without
+    // a USB device above the node.
+    if (module->usbDevice.empty()) {
+        device->module.manufacturer.clear();
+    }
     device->info.serial_number = device->module.serial.data();
     device->info.manufacturer_string = device->module.manufacturer.data();
     device->info.product_string = device->module.product.data();
+    device->info.interface_number = module->usbDevice.empty() ? -1 : module->interface;
     device->info.bus_type = HID_API_BUS_USB;
     Handles().push_back(std::move(device));
     s.lastError = L"Success";
@@ -246,6 +301,41 @@ int CopyString(const std::wstring& text, wchar_t* out, std::size_t max)
 
 }  // namespace
 
+Attachment& Attached()
+{
+    static Attachment attachment;
+    return attachment;
+}
+
+void CatchUp(Attachment& attachment, Clock::time_point now)
+{
+    bool changed = false;
+    if (attachment.unplugAll && now >= *attachment.unplugAll) {
+        const Clock::time_point went = *attachment.unplugAll;
+        attachment.unplugAll.reset();
+        for (const Plugged& plugged : attachment.attached) {
+            GoAway(attachment, plugged.module, went);
+        }
+        attachment.attached.clear();
+        changed = true;
+    }
+    for (auto away = attachment.away.begin(); away != attachment.away.end();) {
+        if (!away->back || now < *away->back) {
+            ++away;
+            continue;
+        }
+        attachment.attached.push_back({away->module, attachment.nextPlug++});
+        for (MonitorQueue* monitor : attachment.monitors) {
+            monitor->events.push_back({"add", away->module});
+        }
+        away = attachment.away.erase(away);
+        changed = true;
+    }
+    if (changed) {
+        ArmTimers(attachment);
+    }
+}
+
 void Reset()
 {
     for (auto& handle : Handles()) {
@@ -253,33 +343,92 @@ void Reset()
     }
     S() = State{};
     ReleaseReads();
+    {
+        Attachment& attachment = Attached();
+        const std::lock_guard lock(attachment.mutex);
+        attachment.unplugAll.reset();
+        attachment.replugDelay = {};
+        for (MonitorQueue* monitor : attachment.monitors) {
+            monitor->events.clear();
+        }
+    }
     SetModuleCount(1);
 }
 
-Module DefaultModule(int index)
+std::vector<Module> LayoutModules(int modules, int interfaces, const std::string& sharedSerial, bool uhid)
 {
-    Module module;
-    const std::string serial = ModuleSerial(index);
-    module.serial = std::wstring(serial.begin(), serial.end());
-    module.path = NodeDirectory() + "/hidraw" + std::to_string(index);
-    return module;
+    std::vector<Module> layout;
+    for (const InterfaceLayout& place : Layout(modules, interfaces, sharedSerial)) {
+        Module module;
+        module.serial = std::wstring(place.serial.begin(), place.serial.end());
+        module.path = NodeDirectory() + "/hidraw" + std::to_string(layout.size());
+        module.name = place.name;
+        module.phys = place.phys;
+        module.usbDevice = uhid ? "" : place.usbDevice;
+        module.interface = place.interface;
+        layout.push_back(module);
+    }
+    return layout;
 }
+
+Module DefaultModule(int index) { return LayoutModules(index + 1, 1, "", false).back(); }
 
 void SetModules(std::vector<Module> modules)
 {
     for (const Module& module : modules) {
         CreateNode(module.path);
     }
-    S().modules = std::move(modules);
+    Attachment& attachment = Attached();
+    const std::lock_guard lock(attachment.mutex);
+    attachment.attached.clear();
+    attachment.away.clear();
+    attachment.unplugAll.reset();
+    for (Module& module : modules) {
+        attachment.attached.push_back({std::move(module), attachment.nextPlug++});
+    }
+    ArmTimers(attachment);
 }
 
-void SetModuleCount(int count)
+void SetModuleCount(int count) { SetModules(LayoutModules(count, 1, "", false)); }
+
+void Unplug(const std::string& path)
 {
-    std::vector<Module> modules;
-    for (int i = 0; i < count; ++i) {
-        modules.push_back(DefaultModule(i));
+    Attachment& attachment = Attached();
+    const std::lock_guard lock(attachment.mutex);
+    const Clock::time_point now = Clock::now();
+    CatchUp(attachment, now);
+    const auto found = std::find_if(attachment.attached.begin(), attachment.attached.end(),
+                                    [&path](const Plugged& plugged) { return plugged.module.path == path; });
+    if (found == attachment.attached.end()) {
+        return;
     }
-    SetModules(std::move(modules));
+    const std::string device = UsbDeviceOf(found->module);
+    std::erase_if(attachment.attached, [&](const Plugged& plugged) {
+        if (UsbDeviceOf(plugged.module) != device) {
+            return false;
+        }
+        GoAway(attachment, plugged.module, now);
+        return true;
+    });
+    ArmTimers(attachment);
+}
+
+void UnplugAfter(std::chrono::milliseconds delay)
+{
+    Attachment& attachment = Attached();
+    const std::lock_guard lock(attachment.mutex);
+    attachment.unplugAll.reset();
+    if (delay.count() > 0) {
+        attachment.unplugAll = Clock::now() + delay;
+    }
+    ArmTimers(attachment);
+}
+
+void ReplugAfter(std::chrono::milliseconds delay)
+{
+    Attachment& attachment = Attached();
+    const std::lock_guard lock(attachment.mutex);
+    attachment.replugDelay = delay;
 }
 
 void SetAckMode(AckMode mode) { S().controller.behaviour.ackMode = mode; }
@@ -391,10 +540,10 @@ hid_device* hid_open(unsigned short vendor_id, unsigned short product_id, const 
 
 hid_device* hid_open_path(const char* path)
 {
-    const sim::Module* found = nullptr;
-    for (const sim::Module& module : S().modules) {
-        if (path != nullptr && module.path == path) {
-            found = &module;
+    std::optional<sim::Plugged> found;
+    for (const sim::Plugged& plugged : sim::AttachedNow()) {
+        if (path != nullptr && plugged.module.path == path) {
+            found = plugged;
             break;
         }
     }
@@ -415,7 +564,7 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
     if (!sim::Usable("hid_write", dev)) {
         return sim::Record("hid_write", dev, -1);
     }
-    if (dev->end.gone) {
+    if (dev->end.gone || !sim::StillPlugged(dev)) {
         S().lastError = L"The module is gone";
         return sim::Record("hid_write", dev, -1);
     }
@@ -488,7 +637,7 @@ int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int mi
     const sim::Clock::duration real = S().realTimeouts ? timeout : std::min(timeout, sim::Clock::duration(S().readDelay));
     const sim::Clock::time_point now = sim::Now();
     if (dev->replies.empty() || dev->replies.front().readyAt > now + timeout) {
-        if (dev->end.gone) {
+        if (dev->end.gone || !sim::StillPlugged(dev)) {
             S().lastError = L"The module is gone";
             return sim::Record("hid_read_timeout", dev, -1);
         }
@@ -524,18 +673,22 @@ struct hid_device_info* hid_enumerate(unsigned short vendor_id, unsigned short p
     S().initialised = true;
     hid_device_info* head = nullptr;
     hid_device_info** tail = &head;
-    for (const sim::Module& module : S().modules) {
+    for (const sim::Plugged& plugged : sim::AttachedNow()) {
+        const sim::Module& module = plugged.module;
         if ((vendor_id != 0 && module.vendorId != vendor_id) || (product_id != 0 && module.productId != product_id)) {
             continue;
         }
+        // Without a USB device above the node, the HID library finds no
+        // manufacturer and no interface number.
+        const bool usb = !module.usbDevice.empty();
         auto* info = new hid_device_info{};
         info->path = strdup(module.path.c_str());
         info->vendor_id = module.vendorId;
         info->product_id = module.productId;
         info->serial_number = wcsdup(module.serial.c_str());
-        info->manufacturer_string = wcsdup(module.manufacturer.c_str());
+        info->manufacturer_string = wcsdup(usb ? module.manufacturer.c_str() : L"");
         info->product_string = wcsdup(module.product.c_str());
-        info->interface_number = 0;
+        info->interface_number = usb ? module.interface : -1;
         info->bus_type = HID_API_BUS_USB;
         *tail = info;
         tail = &info->next;

@@ -6,8 +6,15 @@
 // and every report. Tests link it in place of hidapi; the same code, built as
 // a shared library, can be preloaded under the unchanged binaries.
 //
-// Single-threaded, like the link it serves: one thread at a time drives it
-// (the read gate below is the exception).
+// It also stands in for the few libudev functions the system calls to learn
+// where a module is plugged in and when modules come and go (sim_udev.cpp):
+// it serves each module's place in the device tree (its HID_PHYS, the USB
+// device above it) and device events as modules are unplugged and plugged
+// back.
+//
+// Single-threaded, like the link it serves: one thread at a time drives it.
+// The exceptions: the read gate below, and the libudev side, which a window
+// may call from its own thread while an action runs.
 #pragma once
 
 #include "sim/controller_model.h"
@@ -29,6 +36,9 @@ enum class Access {
     Busy,    // another program holds the device
 };
 
+// One HID interface of a module: what the HID library enumerates, and its
+// place in the device tree. The interfaces of one USB device share its
+// usbDevice (or, without one, the port in their phys).
 struct Module {
     std::string path;
     std::wstring serial;
@@ -37,6 +47,12 @@ struct Module {
     std::uint16_t vendorId = 0x0451;
     std::uint16_t productId = 0x6401;
     Access access = Access::Ok;
+    std::string name;       // at the head of its transcript lines; the serial number when empty
+    std::string phys;       // HID_PHYS
+    std::string usbDevice;  // the USB device above the node ("1-2"); empty for a virtual device
+                            // on uhid, for which the HID library, as the real one, reports no
+                            // manufacturer and interface number -1
+    int interface = 0;      // its USB interface number
 };
 
 // One hidapi call. handle is 0 for calls without one (or with a null handle).
@@ -59,10 +75,30 @@ void Reset();
 const std::string& NodeDirectory();
 
 // Attached modules, in enumeration order; hid_open takes the first match.
+// Modules unplugged before, and any unplug or replug still to come, are
+// forgotten.
 void SetModules(std::vector<Module> modules);
 // count modules with serials "SIM0001", "SIM0002", ...; 0 = nothing attached.
 void SetModuleCount(int count);
+// The index-th module of the layout: node hidraw<index>, interface 0 of the
+// USB device 1-<index + 1>.
 Module DefaultModule(int index);
+// The interfaces of the layout (controller_model.h), one module each, with
+// nodes hidraw0, hidraw1, ... in order. uhid: as lumora-vmodule's, with no
+// USB device above them.
+std::vector<Module> LayoutModules(int modules, int interfaces, const std::string& sharedSerial, bool uhid);
+
+// Unplugging, as the kernel sees it: every interface of the USB device goes
+// at once, later calls on its handles fail (also after it is back), it is no
+// longer listed, and device monitors see each of its nodes go. Plugged back,
+// it is listed again (last), and monitors see its nodes come.
+// Unplugs the module one of whose nodes is path, now.
+void Unplug(const std::string& path);
+// Unplugs every module this long from now; 0 never.
+void UnplugAfter(std::chrono::milliseconds delay);
+// A module that goes (Unplug, UnplugAfter, VanishAfter) comes back this long
+// after it went; 0 never.
+void ReplugAfter(std::chrono::milliseconds delay);
 
 void SetAckMode(AckMode mode);
 // Whether replies carry their packet's sequence byte (the default) or 0.
@@ -80,9 +116,8 @@ void SetStatusReply(StatusReply reply);
 // Status bytes for successive status reads; the last one repeats.
 void SetStatusSeries(std::vector<std::uint8_t> series);
 
-// A module is unplugged after answering this many reports through one handle:
-// later writes and reads on that handle fail, and it is no longer listed.
-// 0 never.
+// A module is unplugged after answering this many reports through one handle
+// (as Unplug does, ReplugAfter included). 0 never.
 void VanishAfter(int reports);
 
 // Writes one line per report in each direction to fd (see the controller

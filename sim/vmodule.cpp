@@ -1,11 +1,16 @@
 // lumora-vmodule: simulated projection modules on the kernel's uhid device.
 //
-// Creates 1 to 8 USB HID devices (0451:6401, one 64-byte input and one
-// 64-byte output report, no report IDs) that the kernel's hidraw driver and
-// the unchanged hidapi see as attached modules. Each answers as the
+// Creates 1 to 8 modules, each of one or more HID devices (0451:6401, one
+// 64-byte input and one 64-byte output report, no report IDs) that the
+// kernel's hidraw driver and the unchanged hidapi see as the HID interfaces
+// of attached modules. Each device carries the HID_PHYS that the USB HID
+// driver would give it at its port and interface ("usb-0000:00:14.0-2/input1",
+// the layout shared with the hidapi stand-in); a uhid device has no USB
+// device above it, so that is where its place shows. Each answers as the
 // controller does, through the controller model that the hidapi stand-in
-// uses too, with the same faults. Runs until SIGINT, SIGTERM or SIGHUP, then
-// removes its devices.
+// uses too, with the same faults. Modules can be unplugged (all their
+// interfaces at once) and plugged back after a delay. Runs until SIGINT,
+// SIGTERM or SIGHUP, then removes its devices.
 #include "connection/connection.h"  // the module's USB vendor and product
 #include "sim/controller_model.h"
 
@@ -62,7 +67,11 @@ constexpr std::uint8_t kReportDescriptor[] = {
 
 struct Options {
     int modules = 1;
+    int interfaces = 1;
+    std::string serial;  // shared by every module, when given
     sim::Behaviour behaviour;
+    int unplugAfterMs = 0;
+    int replugAfterMs = 0;
     std::string transcript;
     bool trace = false;
 };
@@ -73,12 +82,15 @@ struct Pending {
     Clock::time_point due;
 };
 
+// One HID interface of a module, as one device on uhid.
 struct Device {
+    sim::InterfaceLayout place;
     int fd = -1;
     sim::ModuleEnd end;
     bool started = false;
     std::string node;  // /dev/hidrawN once the kernel made it
-    std::optional<Clock::time_point> unplugAt;
+    std::optional<Clock::time_point> unplugAt;  // removed then
+    std::optional<Clock::time_point> replugAt;  // created again then
     std::deque<Pending> pending;
 };
 
@@ -92,6 +104,8 @@ void Usage(std::FILE* out)
                  "number and device node, then \"ready\".\n"
                  "\n"
                  "  --modules N              modules attached, 1 to %d (default 1)\n"
+                 "  --interfaces N           HID interfaces each module shows, 1 to %d (default 1)\n"
+                 "  --serial S               the serial number of every module (default SIM0001, ...)\n"
                  "  --ack ok|error|silent    acknowledge, refuse (error flag), or never answer\n"
                  "  --status 80,80,00        status bytes of successive look-up-table status\n"
                  "                           reads (hex; the last repeats)\n"
@@ -104,9 +118,11 @@ void Usage(std::FILE* out)
                  "  --late N:MS,...          the reply to packet N leaves MS ms late; replies\n"
                  "                           behind it wait (packets counted from 1 per module)\n"
                  "  --reply-seq N:S,...      the reply to packet N carries sequence byte S\n"
+                 "  --unplug-after-ms N      every module is unplugged N ms after \"ready\"\n"
+                 "  --replug-after-ms N      an unplugged module is plugged back N ms later\n"
                  "  --transcript FILE        append one line per report in each direction\n"
                  "  --trace                  print each decoded packet and the answer to stderr\n",
-                 kMaxModules);
+                 kMaxModules, sim::kMaxInterfaces);
 }
 
 bool Fail(const std::string& message)
@@ -149,6 +165,23 @@ bool ParseOptions(int argc, char** argv, Options& options)
         const std::string bad = "'" + option + "' does not take '" + value + "' (see --help)";
         if (option == "--modules") {
             if (!ParseCount(value, 1, kMaxModules, options.modules)) {
+                return Fail(bad);
+            }
+        } else if (option == "--interfaces") {
+            if (!ParseCount(value, 1, sim::kMaxInterfaces, options.interfaces)) {
+                return Fail(bad);
+            }
+        } else if (option == "--serial") {
+            if (value.empty() || value.size() >= sizeof(uhid_create2_req::uniq)) {
+                return Fail(bad);
+            }
+            options.serial = value;
+        } else if (option == "--unplug-after-ms") {
+            if (!ParseCount(value, 1, 1 << 30, options.unplugAfterMs)) {
+                return Fail(bad);
+            }
+        } else if (option == "--replug-after-ms") {
+            if (!ParseCount(value, 1, 1 << 30, options.replugAfterMs)) {
                 return Fail(bad);
             }
         } else if (option == "--ack") {
@@ -206,23 +239,27 @@ void CopyText(__u8* out, std::size_t size, const std::string& text)
     std::snprintf(reinterpret_cast<char*>(out), size, "%s", text.c_str());
 }
 
-bool Create(Device& device, int index)
+// Creates the device (again, after an unplug): a fresh end of the link.
+bool Create(Device& device, int handle)
 {
     device.fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (device.fd < 0) {
         return Fail(std::string("cannot open /dev/uhid: ") + std::strerror(errno) +
                     (errno == ENOENT ? " (load the uhid module: modprobe uhid)" : " (run as root)"));
     }
-    device.end.name = sim::ModuleSerial(index);
-    device.end.handle = index + 1;
-    device.end.serial = std::wstring(device.end.name.begin(), device.end.name.end());
+    device.end = {};
+    device.end.name = device.place.name;
+    device.end.handle = handle;
+    device.end.serial = std::wstring(device.place.serial.begin(), device.place.serial.end());
+    device.started = false;
+    device.node.clear();
 
     uhid_event event{};
     event.type = UHID_CREATE2;
     uhid_create2_req& create = event.u.create2;
     CopyText(create.name, sizeof create.name, std::string(sim::kProductName));
-    CopyText(create.phys, sizeof create.phys, "lumora-vmodule/" + std::to_string(index));
-    CopyText(create.uniq, sizeof create.uniq, device.end.name);
+    CopyText(create.phys, sizeof create.phys, device.place.phys);
+    CopyText(create.uniq, sizeof create.uniq, device.place.serial);
     create.rd_size = sizeof kReportDescriptor;
     create.bus = BUS_USB;
     create.vendor = lumora::kVendorId;
@@ -244,6 +281,7 @@ void Destroy(Device& device)
     Send(device, event);
     ::close(device.fd);
     device.fd = -1;
+    device.pending.clear();  // replies to a module unplugged are lost with it
 }
 
 std::string ReadFile(const std::string& path)
@@ -252,9 +290,9 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The hidraw node the kernel made for the device with this serial number,
-// or "" while there is none.
-std::string FindNode(const std::string& serial)
+// The hidraw node the kernel made for the device with this HID_PHYS, or ""
+// while there is none.
+std::string FindNode(const std::string& phys)
 {
     char id[64];
     std::snprintf(id, sizeof id, "HID_ID=%04X:%08X:%08X\n", BUS_USB, lumora::kVendorId, lumora::kProductId);
@@ -262,7 +300,7 @@ std::string FindNode(const std::string& serial)
     if (DIR* dir = ::opendir("/sys/class/hidraw")) {
         while (const dirent* entry = ::readdir(dir)) {
             const std::string uevent = ReadFile(std::string("/sys/class/hidraw/") + entry->d_name + "/device/uevent");
-            if (uevent.find(id) != std::string::npos && uevent.find("HID_UNIQ=" + serial + "\n") != std::string::npos) {
+            if (uevent.find(id) != std::string::npos && uevent.find("HID_PHYS=" + phys + "\n") != std::string::npos) {
                 node = std::string("/dev/") + entry->d_name;
                 break;
             }
@@ -322,9 +360,6 @@ void TakeOutput(sim::ControllerModel& controller, Device& device, const uhid_out
         std::fprintf(stderr, "lumora-vmodule: %s: %s\n", device.end.name.c_str(),
                      sim::Summary(*taken.packet, taken.answer).c_str());
     }
-    if (device.end.gone && !device.unplugAt) {
-        device.unplugAt = Clock::now() + kUnplugDelay;
-    }
 }
 
 void Handle(sim::ControllerModel& controller, Device& device, bool trace)
@@ -381,9 +416,15 @@ int main(int argc, char** argv)
 
     // Devices are created one after the other, each once the kernel has made
     // the node of the one before, so that their nodes are numbered in order.
-    std::vector<Device> devices(static_cast<std::size_t>(options.modules));
+    std::vector<Device> devices;
+    for (const sim::InterfaceLayout& place : sim::Layout(options.modules, options.interfaces, options.serial)) {
+        devices.push_back({});
+        devices.back().place = place;
+    }
+    const auto handleOf = [&devices](const Device& device) { return static_cast<int>(&device - devices.data()) + 1; };
     std::size_t created = 0;
-    bool ok = Create(devices[created++], 0);
+    bool ok = Create(devices[created], handleOf(devices[created]));
+    ++created;
     bool stop = !ok;
     bool ready = false;
     bool warned = false;
@@ -391,11 +432,11 @@ int main(int argc, char** argv)
     while (!stop) {
         Device& newest = devices[created - 1];
         if (!ready && newest.started && newest.node.empty()) {
-            newest.node = FindNode(newest.end.name);
+            newest.node = FindNode(newest.place.phys);
         }
         if (!ready && !newest.node.empty()) {
             if (created < devices.size()) {
-                ok = Create(devices[created], static_cast<int>(created));
+                ok = Create(devices[created], handleOf(devices[created]));
                 stop = !ok;
                 ++created;
                 continue;
@@ -406,6 +447,11 @@ int main(int argc, char** argv)
             }
             std::printf("ready\n");
             std::fflush(stdout);
+            if (options.unplugAfterMs > 0) {
+                for (Device& device : devices) {
+                    device.unplugAt = Clock::now() + std::chrono::milliseconds(options.unplugAfterMs);
+                }
+            }
         }
         if (!ready && !warned && Clock::now() - began > kReadyWarning) {
             warned = true;
@@ -414,7 +460,7 @@ int main(int argc, char** argv)
 
         std::vector<pollfd> fds{{signalFd, POLLIN, 0}};
         for (const Device& device : devices) {
-            fds.push_back({device.fd, POLLIN, 0});
+            fds.push_back({device.fd, POLLIN, 0});  // poll passes over a removed device's -1
         }
         int timeout = ready ? -1 : static_cast<int>(kReadyPoll.count());
         const auto until = [&timeout](Clock::time_point when) {
@@ -423,8 +469,10 @@ int main(int argc, char** argv)
             timeout = timeout < 0 ? ms : std::min(timeout, ms);
         };
         for (const Device& device : devices) {
-            if (device.unplugAt) {
-                until(*device.unplugAt);
+            for (const auto& due : {device.unplugAt, device.replugAt}) {
+                if (due) {
+                    until(*due);
+                }
             }
             if (!device.pending.empty()) {
                 until(device.pending.front().due);
@@ -443,9 +491,29 @@ int main(int argc, char** argv)
             if (device.fd >= 0) {
                 SendDue(device);
             }
+            // A module that vanished goes with all its interfaces.
+            if (device.end.gone && !device.unplugAt) {
+                const Clock::time_point at = Clock::now() + kUnplugDelay;
+                for (Device& sibling : devices) {
+                    if (sibling.place.module == device.place.module && sibling.fd >= 0 && !sibling.unplugAt) {
+                        sibling.unplugAt = at;
+                    }
+                }
+            }
+        }
+        for (Device& device : devices) {
             if (device.unplugAt && Clock::now() >= *device.unplugAt) {
                 device.unplugAt.reset();
                 Destroy(device);
+                device.end.gone = false;  // its end went with it
+                if (options.replugAfterMs > 0) {
+                    device.replugAt = Clock::now() + std::chrono::milliseconds(options.replugAfterMs);
+                }
+            }
+            if (device.replugAt && Clock::now() >= *device.replugAt) {
+                device.replugAt.reset();
+                ok = Create(device, handleOf(device));
+                stop = stop || !ok;
             }
         }
     }

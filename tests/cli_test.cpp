@@ -51,7 +51,7 @@ TEST_P(Cli, ExitCodeAndMessageFollowWhatTheLinkSaw)
     }
     EXPECT_EQ(sim::OpenHandleCount(), 0) << "the device is closed before exit";
     if (c.exitCode == cli::kExitUsage) {
-        EXPECT_EQ(sim::CallCount("hid_open") + sim::CallCount("hid_write"), 0);
+        EXPECT_EQ(sim::CallCount("hid_open") + sim::CallCount("hid_open_path") + sim::CallCount("hid_write"), 0);
     }
 }
 
@@ -228,33 +228,37 @@ TEST_F(CliTest, ListPrintsEveryAttachedModule)
     for (int count : {0, 1, 2}) {
         sim::SetModuleCount(count);
         std::ostringstream out, err;
-        EXPECT_EQ(cli::Run({"list"}, out, err), cli::kExitOk);
+        EXPECT_EQ(cli::Run({"list"}, out, err), count == 0 ? cli::kExitFailed : cli::kExitOk);
         const std::string listing = out.str();
         if (count == 0) {
-            EXPECT_EQ(listing, "no module attached\n");
+            EXPECT_EQ(listing, "");
+            EXPECT_EQ(err.str(), "lumoractl: No module attached (USB 0451:6401).\n");
         } else {
-            EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), count);
-            EXPECT_THAT(listing, ::testing::HasSubstr(sim::DefaultModule(0).path +
-                                                      "\tserial SIM0001\tSimulated\tProjection Controller\n"));
+            EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), count + 1);
+            EXPECT_THAT(listing, ::testing::StartsWith("PORT\tSERIAL\tPRODUCT\tMANUFACTURER\tSTATE\tNODES\n" + ListedPort(1) +
+                                                       "\tSIM0001\tProjection Controller\tSimulated\tfree\t" +
+                                                       sim::DefaultModule(0).path + "\n"));
+            EXPECT_EQ(err.str(), "");
         }
-        EXPECT_EQ(err.str(), "");
-        EXPECT_EQ(sim::CallCount("hid_open"), 0);
+        EXPECT_EQ(sim::CallCount("hid_open") + sim::CallCount("hid_open_path"), 0);
     }
 }
 
-TEST_F(CliTest, ListMarksMissingStringsAndEscapesControlCharacters)
+TEST_F(CliTest, ListLeavesMissingStringsEmptyAndEscapesControlCharacters)
 {
     sim::Module quiet = sim::DefaultModule(0);
     quiet.serial = L"";
     quiet.manufacturer = L"";
     sim::Module loud = sim::DefaultModule(1);
+    loud.serial = L"-";
     loud.manufacturer = L"\x1B]0;owned\x07\x1B[2J";
     loud.product = L"Projector\nlumoractl: all good";
     sim::SetModules({quiet, loud});
     std::ostringstream out, err;
     EXPECT_EQ(cli::Run({"list"}, out, err), cli::kExitOk);
-    EXPECT_EQ(out.str(), quiet.path + "\tserial -\t-\tProjection Controller\n" + loud.path +
-                             "\tserial SIM0002\t\\x1B]0;owned\\x07\\x1B[2J\tProjector\\nlumoractl: all good\n");
+    EXPECT_EQ(out.str(), "PORT\tSERIAL\tPRODUCT\tMANUFACTURER\tSTATE\tNODES\n"
+                         + ListedPort(1) + "\t\tProjection Controller\t\tfree\t" + quiet.path + "\n" +
+                         ListedPort(2) + "\t-\tProjector\\nlumoractl: all good\t\\x1B]0;owned\\x07\\x1B[2J\tfree\t" + loud.path + "\n");
 }
 
 TEST_F(CliTest, SerialPicksTheSecondOfTwoModules)

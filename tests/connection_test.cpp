@@ -1,7 +1,6 @@
 // Opening the controller, its lock, and the video-mode start-up sequence.
 #include "connection/diagnosis.h"
 #include "connection/module_lock.h"
-#include "other_program.h"
 #include "sim_fixture.h"
 
 #include <cstdio>
@@ -35,7 +34,7 @@ TEST_F(Connection, ConnectWithNoModuleYieldsFalse)
     sim::SetModuleCount(0);
     EXPECT_FALSE(ConnectDevice());
     EXPECT_EQ(deviceConnected, 0);
-    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_open"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_enumerate"));  // nothing to open
 }
 
 TEST_F(Connection, ConnectTwiceClosesTheFirstBeforeOpeningTheSecond)
@@ -43,8 +42,8 @@ TEST_F(Connection, ConnectTwiceClosesTheFirstBeforeOpeningTheSecond)
     EXPECT_TRUE(ConnectDevice());
     EXPECT_TRUE(ConnectDevice());
     // Each open reads away what is waiting, without waiting itself.
-    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_open", "hid_get_device_info", "hid_read_timeout", "hid_close",
-                                         "hid_init", "hid_open", "hid_get_device_info", "hid_read_timeout"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_init", "hid_enumerate", "hid_open_path", "hid_read_timeout", "hid_close",
+                                         "hid_init", "hid_enumerate", "hid_open_path", "hid_read_timeout"));
     EXPECT_EQ(sim::OpenHandleCount(), 1);
     EXPECT_TRUE(sim::Packets().empty());  // connecting sends no command
 }
@@ -54,7 +53,8 @@ TEST_F(Connection, StartBeforeAnyConnectReachesTheControllerAfterTheStartUpRelea
     EnterStartupState();
     StartVideoMode();
     EXPECT_EQ(CallNames()[0], "hid_exit");
-    EXPECT_EQ(CallNames()[1], "hid_open");  // no hid_init in between
+    EXPECT_EQ(CallNames()[1], "hid_enumerate");  // no hid_init in between
+    EXPECT_EQ(CallNames()[2], "hid_open_path");
     EXPECT_EQ(sim::CallCount("hid_init"), 0);
     EXPECT_THAT(Sent(), ElementsAreArray(kVideoMode));
     EXPECT_EQ(deviceConnected, 1);
@@ -69,12 +69,12 @@ TEST_F(Connection, StartAfterConnectReopensAndSendsTheEighteenCommandsInOrder)
     const std::vector<std::string> calls = CallNames();
     // What waits is read away at the open and again before the first write.
     EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 6),
-                ElementsAre("hid_close", "hid_open", "hid_get_device_info", "hid_read_timeout", "hid_read_timeout",
+                ElementsAre("hid_close", "hid_enumerate", "hid_open_path", "hid_read_timeout", "hid_read_timeout",
                             "hid_write"));
     EXPECT_THAT(Sent(), ElementsAreArray(kVideoMode));
     for (std::size_t i = 0; i < sim::Packets().size(); ++i) {
         EXPECT_EQ(sim::Packets()[i].sequence, static_cast<std::uint8_t>(first + i));
-        EXPECT_EQ(sim::Packets()[i].handle, sim::Calls()[1].handle);  // all through the new handle
+        EXPECT_EQ(sim::Packets()[i].handle, sim::Calls()[2].handle);  // all through the new handle
     }
     EXPECT_EQ(sim::CallCount("hid_read_timeout"), 1 + 18 * 2);  // the open's read-away; each command's and its ack
     EXPECT_NE(deviceHandle, before);
@@ -84,7 +84,7 @@ TEST_F(Connection, StartWithNoModuleProducesNoTraffic)
 {
     sim::SetModuleCount(0);
     StartVideoMode();
-    EXPECT_THAT(CallNames(), ElementsAre("hid_open"));
+    EXPECT_THAT(CallNames(), ElementsAre("hid_enumerate"));
     EXPECT_EQ(linkCounters.noDevice, 18U);
 }
 

@@ -3,6 +3,7 @@
 // QtTest alike, and for the fuzz targets and benchmarks.
 #pragma once
 
+#include "connection/connection.h"
 #include "link/link.h"
 #include "patterns/command_run.h"
 #include "patterns/lut.h"
@@ -11,7 +12,8 @@
 // The open handle is forgotten, not closed: the simulator's reset drops it.
 // A lock left behind is released; the counters, the activity, the sequence
 // number and the last table check are cleared; the start tail pauses and
-// the table check is waited for as in production; no report observer is set.
+// the table check is waited for as in production; no report observer is set;
+// no module is chosen.
 inline void ResetLinkState()
 {
     lumora::deviceHandle = nullptr;
@@ -25,5 +27,6 @@ inline void ResetLinkState()
     lumora::SetPauseFunction(nullptr);
     lumora::SetStatusPollBound(lumora::kStatusPollBound);
     lumora::SetReportTrace(nullptr);
+    lumora::SelectModule(lumora::ModuleChoice{});
     sim::Reset();
 }

@@ -3,7 +3,6 @@
 #include "connection/module_lock.h"
 #include "connection/open_failure.h"
 #include "link/lock_handle.h"
-#include "other_program.h"
 #include "sim_fixture.h"
 
 #include <cerrno>

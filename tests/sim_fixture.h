@@ -9,6 +9,7 @@
 #include "patterns/lut.h"
 #include "sim/sim_controller.h"
 #include "tests/link_reset.h"
+#include "tests/other_program.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,18 @@
 #include <chrono>
 #include <string>
 #include <vector>
+
+// Whether the system tells where a module is plugged in: Linux does through
+// libudev (the simulated modules sit at ports 1-1, 1-2, ...); on Windows
+// each HID interface is a module of its own, known by its path alone.
+#ifdef _WIN32
+inline constexpr bool kPortsKnown = false;
+#else
+inline constexpr bool kPortsKnown = true;
+#endif
+
+// The port the list shows for the nth simulated module (from 1).
+inline std::string ListedPort(int n) { return kPortsKnown ? "1-" + std::to_string(n) : ""; }
 
 // Names a parameterised case by its `name` field.
 struct CaseName {

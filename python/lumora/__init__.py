@@ -6,7 +6,7 @@ on the wire, the same module lock, the same outcome texts::
     import lumora
 
     for m in lumora.list_modules():
-        print(m.serial, m.path)
+        print(m.port, m.serial, m.state)
 
     with lumora.connect() as rig:              # opens and locks the module
         rig.project_range(1, 12, frequency=30)
@@ -35,7 +35,9 @@ class Error(Exception):
 
 
 class NoModule(Error):
-    """No module is attached, or none with the serial number asked for."""
+    """No module is attached, or none that the choice names: no module at
+    the port or with the node or serial number asked for, or several
+    modules that carry the serial number."""
 
 
 class NotAccessible(Error):

@@ -20,15 +20,27 @@ class Outcome:
         """What the operator should know, one line each."""
 
 class ModuleInfo:
-    """An attached module, as the HID library lists it."""
+    """An attached module: a USB device, with the HID interfaces it shows."""
     @property
-    def path(self) -> str: ...
+    def port(self) -> str:
+        """Where it is plugged in, such as '1-2.3'; the same after a replug
+        into the same socket."""
+    @property
+    def path(self) -> str:
+        """The node of its command interface, through which it is driven."""
+    @property
+    def nodes(self) -> List[str]:
+        """The hidraw nodes of its interfaces, the command interface's first."""
     @property
     def serial(self) -> str: ...
     @property
     def manufacturer(self) -> str: ...
     @property
     def product(self) -> str: ...
+    @property
+    def state(self) -> str:
+        """'free', 'held by lumoractl (process 4242)', 'held by another
+        program' or 'not accessible'."""
 
 class SequenceError:
     """One error of a sequence file; str() gives file:line:column: message."""
@@ -101,6 +113,8 @@ class Rig:
     def path(self) -> str: ...
     @property
     def serial(self) -> str: ...
+    @property
+    def port(self) -> str: ...
     def start_video_mode(self) -> Outcome:
         """Opens the module afresh and puts it back into video mode."""
     def pause(self) -> Outcome:
@@ -128,12 +142,14 @@ class Rig:
                  traceback: Optional[TracebackType]) -> Literal[False]:
         """Closes the module, also when the block ends in an exception."""
 
-def connect(serial: Optional[str] = None) -> Rig:
-    """Opens and locks the module with this serial number (the first one
-    found when None) and returns its Rig. Raises NoModule, NotAccessible,
-    ModuleBusy, or lumora.Error while this process has a module open; a
-    serial number that is not UTF-8 or holds a NUL character raises
-    ValueError, and nothing is opened."""
+def connect(serial: Optional[str] = None, port: Optional[str] = None, path: Optional[_Path] = None) -> Rig:
+    """Opens and locks the module chosen by its serial number, its port or
+    one of its nodes (at most one of them; the first module found when none)
+    and returns its Rig. Raises ValueError for an empty choice or two, and
+    for a serial number that is not UTF-8 or holds a NUL character (nothing
+    is opened); NoModule when nothing matches or several modules carry the
+    serial number; NotAccessible, ModuleBusy, or lumora.Error while this
+    process has a module open."""
 
 def list_modules() -> List[ModuleInfo]:
     """The attached modules, in the order the HID library lists them."""

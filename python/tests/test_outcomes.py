@@ -54,11 +54,51 @@ def test_outcome_as_lumoractl_says_it(sim, name):
 
 
 def test_modules_listed_as_lumoractl_lists_them(sim):
-    sim.configure(MODULES=2)
-    listed = [f"{m.path}\tserial {m.serial}\t{m.manufacturer}\t{m.product}" for m in lumora.list_modules()]
-    assert listed == lumoractl("list", MODULES=2).stdout.splitlines()
-    with lumora.connect(serial="SIM0002") as rig:
-        assert [rig.path, "serial " + rig.serial] == listed[1].split("\t")[:2]
+    settings = {"MODULES": 2, "INTERFACES": 2, "SERIAL": "DUP"}
+    sim.configure(**settings)
+    modules = lumora.list_modules()
+    listed = [f"{m.port}\t{m.serial}\t{m.product}\t{m.manufacturer}\t{m.state}\t{' '.join(m.nodes)}" for m in modules]
+    assert listed == lumoractl("list", **settings).stdout.splitlines()[1:]
+    assert [m.path for m in modules] == [m.nodes[0] for m in modules]
+    with lumora.connect(port="1-2") as rig:
+        assert [rig.port, rig.path, rig.serial] == [modules[1].port, modules[1].path, "DUP"]
+        assert lumora.list_modules()[1].state.startswith("held by ")
+    with lumora.connect(path=modules[1].nodes[1]) as rig:  # any node of a module names it
+        assert rig.path == modules[1].path
+        rig.stop()
+        assert rig.start_video_mode().ok  # reopens the same module, not the first
+        assert rig.path == modules[1].path
+
+
+# The choice of module: what connect() refuses, and lumoractl's words and
+# exit status for the same.
+CHOICES = {
+    "empty serial": ({"serial": ""}, ["--serial", ""], ValueError),
+    "empty port": ({"port": ""}, ["--port", ""], ValueError),
+    "two choices": ({"port": "1-1", "serial": "DUP"}, ["--serial", "DUP", "--port", "1-1"], ValueError),
+    "shared serial": ({"serial": "DUP"}, ["--serial", "DUP"], lumora.NoModule),
+    "no such port": ({"port": "1-9"}, ["--port", "1-9"], lumora.NoModule),
+    "no such node": ({"path": "/dev/hidraw99"}, ["--path", "/dev/hidraw99"], lumora.NoModule),
+}
+
+
+@pytest.mark.parametrize("name", CHOICES)
+def test_a_choice_is_refused_as_lumoractl_refuses_it(sim, name):
+    arguments, options, exception = CHOICES[name]
+    settings = {"MODULES": 2, "SERIAL": "DUP"}
+    sim.configure(**settings)
+    tool = lumoractl(*options, "stop", **settings)
+    with pytest.raises(exception) as raised:
+        lumora.connect(**arguments)
+    said = tool.stderr.splitlines()[0].removeprefix("lumoractl: ")
+    if exception is ValueError:
+        assert tool.returncode == 2
+        # The same words, with the argument's name for the option's.
+        assert str(raised.value) == said.replace("--", "")
+    else:
+        assert tool.returncode == 1
+        assert str(raised.value) == said
+    assert sim.packets() == []
 
 
 # Serial numbers that, cut short at their bad bytes, would name SIM0001.

@@ -67,18 +67,38 @@ std::vector<std::string> AccessAdvice()
     return advice;
 }
 
+// "1-2 and 1-3", "1-2, 1-3 and 1-4".
+std::string Ports(const std::vector<std::string>& ports)
+{
+    std::string text;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == ports.size() ? " and " : ", ") + Printable(ports[i], kQuotedArgumentLimit);
+    }
+    return text;
+}
+
 // Why the module could not be opened, from what the HID library and the
 // module's lock said.
 Outcome OpenFailure(const OpenDiagnosis& why, Audience audience)
 {
     const std::string path = Printable(why.path);
+    const std::string chosen = Printable(SelectedModule().value, kQuotedArgumentLimit);
     switch (why.problem) {
     case OpenProblem::NoModule:
-        return Failure(Problem::NoModule, "No module attached (USB " + UsbId() + ").");
+        return NoModuleAttached();
     case OpenProblem::NoSuchSerial:
-        return Failure(Problem::NoModule, "No module with serial number '" +
-                                              Printable(ToUtf8(SelectedModule().c_str()), kQuotedArgumentLimit) +
+        return Failure(Problem::NoModule, "No module with serial number '" + chosen +
                                               "' is attached; 'lumoractl list' shows the serial numbers.");
+    case OpenProblem::NoSuchPort:
+        return Failure(Problem::NoModule,
+                       "No module is attached at port '" + chosen + "'; 'lumoractl list' shows the ports.");
+    case OpenProblem::NoSuchPath:
+        return Failure(Problem::NoModule,
+                       "No module has the device node '" + chosen + "'; 'lumoractl list' shows the nodes.");
+    case OpenProblem::SharedSerial:
+        return Failure(Problem::NoModule, std::to_string(why.ports.size()) + " modules carry the serial " + chosen +
+                                              " (ports " + Ports(why.ports) + "); choose one " +
+                                              (audience == Audience::Dialog ? "by its port." : "with --port."));
     case OpenProblem::NoAccess:
         if (audience == Audience::Dialog) {
             return Failure(Problem::NotAccessible, "A module is attached but this user may not open it; see Help.");
@@ -214,6 +234,13 @@ std::string ActionLabel(const Action& action)
         return "Sequence " + Printable(action.sequenceName, kQuotedArgumentLimit);
     }
     return "";
+}
+
+Outcome NoModuleAttached() { return Failure(Problem::NoModule, "No module attached (USB " + UsbId() + ")."); }
+
+Outcome ModuleUnplugged(const std::string& port)
+{
+    return Failure(Problem::LinkFailed, "The module at port " + Printable(port, kQuotedArgumentLimit) + " was unplugged.");
 }
 
 Outcome NoModuleOpen(Audience audience)

@@ -65,6 +65,15 @@ std::string ActionLabel(const Action& action);
 // (Problem::NotConnected).
 Outcome NoModuleOpen(Audience audience);
 
+// Nothing with the controller's vendor and product ID is attached
+// (Problem::NoModule): after a failed open, and for a listing that finds none.
+Outcome NoModuleAttached();
+
+// The open module went away (Problem::LinkFailed): "The module at port 1-2.3
+// was unplugged." port is the module's port, or its node where the port is
+// unknown.
+Outcome ModuleUnplugged(const std::string& port);
+
 // The outcome of an action, from its record (RunAction) alone.
 Outcome ConcludeAction(const Action& action, const ActionRecord& record, Audience audience);
 

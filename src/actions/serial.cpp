@@ -6,16 +6,18 @@
 
 namespace lumora {
 
-std::string SelectSerial(std::string_view serial)
+std::string SelectChoice(const ModuleChoice& choice)
 {
-    const std::optional<std::wstring> wide = FromUtf8(serial);
-    const char* problem = !wide                                   ? "is not UTF-8"
-                          : wide->find(L'\0') != std::wstring::npos ? "holds a NUL character"
-                                                                    : nullptr;
-    if (problem != nullptr) {
-        return "the serial number '" + Printable(serial, kQuotedArgumentLimit) + "' " + problem;
+    if (choice.by == ModuleChoice::By::Serial) {
+        const std::optional<std::wstring> wide = FromUtf8(choice.value);
+        const char* problem = !wide                                   ? "is not UTF-8"
+                              : wide->find(L'\0') != std::wstring::npos ? "holds a NUL character"
+                                                                        : nullptr;
+        if (problem != nullptr) {
+            return "the serial number '" + Printable(choice.value, kQuotedArgumentLimit) + "' " + problem;
+        }
     }
-    SelectModule(*wide);
+    SelectModule(choice);
     return "";
 }
 

@@ -1,16 +1,17 @@
-// The serial number an operator gives to choose among several modules.
+// The module an operator chooses among several: by port, node or serial.
 #pragma once
 
+#include "connection/modules.h"
+
 #include <string>
-#include <string_view>
 
 namespace lumora {
 
-// Makes the next open take the module with this serial number (UTF-8; empty
-// for the first one found). Returns "" when chosen, else the problem, for a
+// Makes the next open take the module this choice names (an empty choice:
+// the first one found). Returns "" when chosen, else the problem, for a
 // usage error: a serial number that is not UTF-8 or holds a NUL character is
 // refused whole and the choice stays as it was. Cut short at the bad bytes,
 // it could name another module.
-std::string SelectSerial(std::string_view serial);
+std::string SelectChoice(const ModuleChoice& choice);
 
 }  // namespace lumora

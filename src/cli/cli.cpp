@@ -1,11 +1,13 @@
 #include "cli/cli.h"
 
 #include "actions/action.h"
+#include "actions/module_listing.h"
 #include "actions/outcome.h"
 #include "actions/serial.h"
 #include "cli/trace.h"
 #include "connection/connection.h"
 #include "connection/diagnosis.h"
+#include "connection/module_watcher.h"
 #include "link/printable.h"
 #include "lumora_udev_rule.h"
 #include "lumora_version.h"
@@ -15,6 +17,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <optional>
 
@@ -31,11 +34,36 @@ enum class Work {
     OwnOpen,    // run the action, which opens the module itself
     Sequence,   // read and check a sequence file; list it, or open the module and run it
     List,
+    Watch,
     UdevRule,
 };
 
 constexpr std::string_view kCheck = "--check";
 constexpr std::string_view kStartAnyway = "--start-anyway";
+constexpr std::string_view kJson = "--json";
+constexpr std::string_view kChanges = "--changes";
+constexpr std::string_view kSeconds = "--seconds";
+
+const NumberRule kChangesRule = {"the number of changes", 1, 1000000};
+const NumberRule kSecondsRule = {"the time (s)", 1, 86400};
+
+// An option of a command that takes a whole number: "--changes 2" or
+// "--changes=2".
+struct ValueOption {
+    std::string_view name;
+    const NumberRule* rule;
+};
+
+// The options that choose the module, before the command; at most one.
+struct ChoiceOption {
+    std::string_view name;
+    ModuleChoice::By by;
+};
+constexpr ChoiceOption kChoiceOptions[] = {
+    {"--serial", ModuleChoice::By::Serial},
+    {"--port", ModuleChoice::By::Port},
+    {"--path", ModuleChoice::By::Path},
+};
 
 struct Command {
     std::string_view name;
@@ -47,13 +75,25 @@ struct Command {
     std::vector<const NumberRule*> positional;
     std::vector<std::string_view> flags = {};  // options that take no value
     bool takesFile = false;                    // one FILE after the numbers
+    std::vector<ValueOption> values = {};      // options that take a number
 };
 
 // What a command was given besides its action's numbers.
 struct Given {
     std::vector<std::string_view> flags;
     std::string file;
+    std::vector<std::pair<std::string_view, int>> numbers;  // of its value options
     bool Has(std::string_view flag) const { return std::find(flags.begin(), flags.end(), flag) != flags.end(); }
+    // The number given with the option; 0 when it was not given.
+    int Number(std::string_view option) const
+    {
+        for (const auto& [name, value] : numbers) {
+            if (name == option) {
+                return value;
+            }
+        }
+        return 0;
+    }
 };
 
 const std::vector<Command>& Commands()
@@ -76,7 +116,10 @@ const std::vector<Command>& Commands()
          ActionKind::Leds, false, {&kRedRule, &kGreenRule, &kBlueRule}, {kCheck}},
         {"sequence", "[--check] [--start-anyway] FILE", "check a sequence file, then run it (FILE - reads stdin)",
          Work::Sequence, ActionKind::Sequence, false, {}, {kCheck, kStartAnyway}, true},
-        {"list", "", "list the attached modules", Work::List, ActionKind::Connect, false, {}},
+        {"list", "[--json]", "list the attached modules, one a line (--json: as JSON)",
+         Work::List, ActionKind::Connect, false, {}, {kJson}},
+        {"watch", "[--changes N] [--seconds S]", "print a line as each module is plugged in or unplugged",
+         Work::Watch, ActionKind::Connect, false, {}, {}, false, {{kChanges, &kChangesRule}, {kSeconds, &kSecondsRule}}},
         {"udev-rule", "", "print the udev rule that gives access to a module", Work::UdevRule, ActionKind::Connect,
          false, {}},
     };
@@ -85,7 +128,8 @@ const std::vector<Command>& Commands()
 
 void PrintHelp(std::ostream& out)
 {
-    out << "Usage: lumoractl [--serial S] [--trace] [--] COMMAND [ARGUMENTS]\n"
+    out << "Usage: lumoractl [--port P | --path NODE | --serial S] [--trace] [--]\n"
+           "                 COMMAND [ARGUMENTS]\n"
            "       lumoractl --help | --version\n"
            "\n"
            "Drives the projection module's controller over USB HID.\n"
@@ -105,17 +149,28 @@ void PrintHelp(std::ostream& out)
     out << "\n"
            "Options:\n"
            "  -f, --frequency HZ    pattern frequency, 1 to 120 Hz (default 10)\n"
-           "  --serial S            open the module with serial number S (see 'list')\n"
+           "  --port P              open the module plugged in at port P, such as 1-2.3\n"
+           "  --path NODE           open the module one of whose hidraw nodes is NODE\n"
+           "  --serial S            open the module with serial number S; refused when\n"
+           "                        several modules carry it ('list' shows the ports)\n"
            "  --trace               print every report written and read, decoded, to stderr\n"
            "  --check               after any command that sends: print its command run (and\n"
            "                        the tables it uploads) and send nothing\n"
            "  --start-anyway        sequence: start even when the controller rejects the tables\n"
+           "  --json                list: one JSON array instead of the table\n"
+           "  --changes N           watch: end after N changes\n"
+           "  --seconds S           watch: end after S seconds (exit 1 short of N changes)\n"
            "  --                    ends the options\n"
            "\n"
            "A sequence file is TOML: exposure_us and period_us (or frequency_hz), repeat,\n"
            "flip, leds, trigger_out1, trigger_out2, and one [[pattern]] table per entry with\n"
            "image, pattern, bits, color, invert and black; see lumoractl(1). It is checked\n"
            "whole before anything is sent; each error names its line and column.\n"
+           "\n"
+           "Without a choice, the first module found is opened. 'list' prints a header\n"
+           "and one line per module, tab-separated: port, serial, product, manufacturer,\n"
+           "state and hidraw nodes; with no module attached it prints nothing and exits\n"
+           "1. 'watch' prints 'plugged PORT' or 'unplugged PORT'.\n"
            "\n"
            "Each command opens the module, holds it against other programs, runs, and\n"
            "closes it. What happened is one line: on stdout when all went through, on\n"
@@ -192,6 +247,31 @@ bool ParseArguments(const Command& command, const Args& args, Action& action, Gi
             continue;
         }
         if (!optionsEnded && LooksLikeOption(arg)) {
+            const auto valueOption = std::find_if(command.values.begin(), command.values.end(), [&arg](const ValueOption& o) {
+                return arg == o.name || arg.starts_with(std::string(o.name) + "=");
+            });
+            if (valueOption != command.values.end()) {
+                const std::string option(valueOption->name);
+                if (given.Number(valueOption->name) != 0) {
+                    problem = Quoted(option) + " is given more than once";
+                    return false;
+                }
+                std::string value;
+                if (arg != option) {
+                    value = arg.substr(option.size() + 1);
+                } else if (i + 1 < args.size()) {
+                    value = args[++i];
+                } else {
+                    problem = Quoted(option) + " needs a number";
+                    return false;
+                }
+                int number = 0;
+                if (!ParseNumber(value, *valueOption->rule, number, problem)) {
+                    return false;
+                }
+                given.numbers.emplace_back(valueOption->name, number);
+                continue;
+            }
             if (!command.takesFrequency || !IsFrequencyOption(arg)) {
                 problem = name + " has no option " + Quoted(arg);
                 return false;
@@ -270,18 +350,57 @@ int Report(const Outcome& outcome, std::ostream& out, std::ostream& err)
     return kExitFailed;
 }
 
-// One line per module: path, serial, manufacturer, product; '-' marks a
-// string the module does not give.
-int List(std::ostream& out)
+// The modules, as a table or as JSON; with none attached, nothing on stdout
+// and the failure on stderr.
+int List(const Given& given, std::ostream& out, std::ostream& err)
 {
     const std::vector<ModuleInfo> modules = ListModules();
     if (modules.empty()) {
-        out << "no module attached\n";
+        return Report(NoModuleAttached(), out, err);
     }
-    const auto field = [](const std::string& text) { return text.empty() ? std::string("-") : Printable(text); };
-    for (const ModuleInfo& module : modules) {
-        out << field(module.path) << "\tserial " << field(module.serial) << "\t" << field(module.manufacturer) << "\t"
-            << field(module.product) << "\n";
+    out << (given.Has(kJson) ? RenderModuleJson(modules) : RenderModuleTable(modules));
+    return kExitOk;
+}
+
+// One line for each module plugged in or unplugged, as it happens, until the
+// number of changes asked for came, the time ran out, or stdout went away.
+int Watch(const Given& given, std::ostream& out, std::ostream& err)
+{
+    ModuleWatcher watcher;
+    if (!watcher.Start()) {
+        err << "lumoractl: cannot watch for modules: " << watcher.Error() << "\n";
+        return kExitFailed;
+    }
+    const int wanted = given.Number(kChanges);
+    const int seconds = given.Number(kSeconds);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
+    int seen = 0;
+    while (out && (wanted == 0 || seen < wanted)) {
+        int timeout = -1;
+        if (seconds > 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (left <= 0) {
+                break;
+            }
+            timeout = static_cast<int>(left);
+        }
+        if (!watcher.Wait(timeout)) {
+            err << "lumoractl: cannot watch for modules: " << watcher.Error() << "\n";
+            return kExitFailed;
+        }
+        for (const ModuleChange& change : watcher.Changes()) {
+            if (wanted > 0 && seen == wanted) {
+                break;
+            }
+            out << (change.kind == ModuleChange::Kind::Plugged ? "plugged\t" : "unplugged\t") << Printable(change.port)
+                << std::endl;
+            ++seen;
+        }
+    }
+    if (out && wanted > 0 && seen < wanted) {
+        err << "lumoractl: only " << seen << " of " << wanted << " changes came within " << seconds << " s\n";
+        return kExitFailed;
     }
     return kExitOk;
 }
@@ -331,7 +450,9 @@ int Perform(const Command& command, Action action, const Given& given, std::ostr
     }
     switch (command.work) {
     case Work::List:
-        return List(out);
+        return List(given, out, err);
+    case Work::Watch:
+        return Watch(given, out, err);
     case Work::UdevRule:
         out << kUdevRule;
         return kExitOk;
@@ -372,7 +493,8 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
     // Options before the command: each at most once; --help and --version
     // stand alone.
     std::size_t at = 0;
-    std::optional<std::string> serial;
+    std::optional<ChoiceOption> chosenBy;
+    ModuleChoice choice;
     bool trace = false;
     std::string alone;
     for (; at < args.size() && args[at].starts_with("-"); ++at) {
@@ -395,17 +517,25 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
             trace = true;
             continue;
         }
-        if (option == "--serial" || option.starts_with("--serial=")) {
-            if (serial) {
-                return UsageError(err, "'--serial' is given more than once");
+        const auto choosing = std::find_if(std::begin(kChoiceOptions), std::end(kChoiceOptions), [&option](const ChoiceOption& o) {
+            return option == o.name || option.starts_with(std::string(o.name) + "=");
+        });
+        if (choosing != std::end(kChoiceOptions)) {
+            const std::string name(choosing->name);
+            if (chosenBy && chosenBy->name == choosing->name) {
+                return UsageError(err, Quoted(name) + " is given more than once");
             }
-            if (option == "--serial" && ++at == args.size()) {
-                return UsageError(err, "'--serial' needs a serial number");
+            if (chosenBy) {
+                return UsageError(err, ChoicesConflict(chosenBy->name, name));
             }
-            serial = option == "--serial" ? args[at] : option.substr(std::strlen("--serial="));
-            if (serial->empty()) {
-                return UsageError(err, "'--serial' needs a serial number");
+            if (option == name && ++at == args.size()) {
+                return UsageError(err, ChoiceNeedsValue(name, choosing->by));
             }
+            choice = {choosing->by, option == name ? args[at] : option.substr(name.size() + 1)};
+            if (choice.value.empty()) {
+                return UsageError(err, ChoiceNeedsValue(name, choosing->by));
+            }
+            chosenBy = *choosing;
             continue;
         }
         // A command's own option written before the command is known, just
@@ -442,12 +572,13 @@ int Run(const Args& args, std::ostream& out, std::ostream& err)
                             given, problem)) {
             return UsageError(err, problem);
         }
-        if (const std::string unusable = SelectSerial(serial.value_or("")); !unusable.empty()) {
+        if (const std::string unusable = SelectChoice(choice); !unusable.empty()) {
             return UsageError(err, unusable);
         }
         SetTrace(trace ? &err : nullptr);
         const int status = Perform(command, action, given, out, err);
         ReleaseDevice();
+        SelectModule(ModuleChoice{});
         SetTrace(nullptr);
         return CheckOutput(status, out, err);
     }

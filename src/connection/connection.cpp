@@ -8,13 +8,15 @@
 
 #include <hidapi.h>
 
+#include <cerrno>
 
 namespace lumora {
 
 namespace {
 
-std::wstring selectedSerial;
+ModuleChoice selected;
 OpenModule openedModule;
+OpenAttempt lastOpenAttempt;
 LockRefusal lastLockRefusal;
 
 void CloseIfConnected()
@@ -25,31 +27,43 @@ void CloseIfConnected()
     openedModule = {};
 }
 
-// Takes the lock of the module just opened; without it the module is closed
-// again before anything is sent.
-void LockOpenedModule()
+// Takes the lock of the module just opened: on its command interface's node,
+// through which alone every front end reaches a module, so that two programs
+// never share one module whichever of its nodes they were given. Without the
+// lock the module is closed again before anything is sent.
+void LockOpenedModule(const ModuleInfo& module)
 {
-    const hid_device_info* info = hid_get_device_info(deviceHandle);
     LockHolder holder;
     int lock = -1;
     int error = 0;
-    const std::string path = info != nullptr && info->path != nullptr ? info->path : "";
-    const LockResult result = path.empty() ? LockResult::Failed : LockModule(path, lock, holder, error);
+    const LockResult result = module.path.empty() ? LockResult::Failed : LockModule(module.path, lock, holder, error);
     if (result == LockResult::Taken) {
         deviceLock = lock;
-        openedModule = {path, ToUtf8(info->serial_number)};
+        openedModule = {module.path, module.serial, module.port};
         return;
     }
-    lastLockRefusal = {true, result == LockResult::Held, path, holder.pid, holder.program, error};
+    lastLockRefusal = {true, result == LockResult::Held, module.path, holder.pid, holder.program, error};
     CloseDevice();
 }
 
+// Lists the modules, chooses the selected one and opens its command
+// interface; a choice that names no single module opens nothing.
 void OpenController()
 {
     lastLockRefusal = {};
-    deviceHandle = hid_open(kVendorId, kProductId, selectedSerial.empty() ? nullptr : selectedSerial.c_str());
-    if (deviceHandle != nullptr) {
-        LockOpenedModule();
+    lastOpenAttempt = {};
+    lastOpenAttempt.choice = ChooseModule(ListModules(), selected);
+    if (lastOpenAttempt.choice.problem == ChoiceProblem::None) {
+        const ModuleInfo& module = lastOpenAttempt.choice.module;
+        deviceHandle = hid_open_path(module.path.c_str());
+        if (deviceHandle != nullptr) {
+            lastOpenAttempt.opened = true;
+            LockOpenedModule(module);
+        } else {
+            // Kept at once: any later call may replace them.
+            lastOpenAttempt.error = errno;
+            lastOpenAttempt.detail = ToUtf8(hid_error(nullptr));
+        }
     }
     if (deviceHandle != nullptr) {
         BeginConnection();  // a failed read closes the device again
@@ -76,13 +90,28 @@ bool ConnectDevice()
 RunRecord StartVideoMode()
 {
     CloseIfConnected();
-    // hid_open initialises the HID library itself when it is not, so this
+    // hid_enumerate initialises the HID library itself when it is not, so this
     // reaches the controller even straight after the start-up hid_exit.
     OpenController();
     return RunCommands(PlanVideoMode(), false);
 }
 
-void SelectModule(const std::wstring& serial) { selectedSerial = serial; }
+void SelectModule(const ModuleChoice& choice) { selected = choice; }
+
+void SelectModule(const std::wstring& serial)
+{
+    selected = serial.empty() ? ModuleChoice{} : ModuleChoice{ModuleChoice::By::Serial, ToUtf8(serial.c_str())};
+}
+
+const ModuleChoice& SelectedModule() { return selected; }
+
+ModuleChoice ChoiceOf(const OpenModule& module)
+{
+    return module.port.empty() ? ModuleChoice{ModuleChoice::By::Path, module.path}
+                               : ModuleChoice{ModuleChoice::By::Port, module.port};
+}
+
+const OpenAttempt& LastOpenAttempt() { return lastOpenAttempt; }
 
 const OpenModule& OpenedModule()
 {
@@ -91,8 +120,6 @@ const OpenModule& OpenedModule()
 }
 
 const LockRefusal& LastLockRefusal() { return lastLockRefusal; }
-
-const std::wstring& SelectedModule() { return selectedSerial; }
 
 void ReleaseDevice()
 {

@@ -2,25 +2,19 @@
 // operator what to do about it.
 #pragma once
 
+#include "connection/modules.h"
+
 #include <string>
 #include <vector>
 
 namespace lumora {
 
-// One attached controller, as the HID library enumerates it (UTF-8 strings).
-struct ModuleInfo {
-    std::string path;
-    std::string serial;
-    std::string manufacturer;
-    std::string product;
-};
-
-// Every attached controller, in enumeration order.
-std::vector<ModuleInfo> ListModules();
-
 enum class OpenProblem {
     NoModule,       // nothing with the controller's vendor and product ID is attached
     NoSuchSerial,   // modules are attached, none with the selected serial number
+    NoSuchPort,     // modules are attached, none at the selected port
+    NoSuchPath,     // modules are attached, none with the selected device node
+    SharedSerial,   // several modules carry the selected serial number; none was opened
     NoAccess,       // attached, but this user may not open its device node
     Busy,           // attached, but another program holds it
     Other,          // attached, and the open failed for another reason
@@ -32,11 +26,12 @@ struct OpenDiagnosis {
     std::string detail;  // what the HID library (or the lock) said
     int holderPid = 0;   // Busy: the program that holds the module, where
     std::string holder;  // the system can tell
+    std::vector<std::string> ports;  // SharedSerial: the ports of the modules that carry it
 };
 
-// Call straight after an open of the controller failed, before any other HID
-// call: a refusal by the module's lock first, else the library's error, then
-// what is attached.
+// Call after an open of the controller failed: the choice of module that
+// named none, else a refusal by the module's lock, else what the library
+// said when the chosen module would not open.
 OpenDiagnosis DiagnoseOpenFailure();
 
 }  // namespace lumora

@@ -35,4 +35,15 @@ LockResult LockModule(const std::string& path, int& lock, LockHolder& holder, in
 // The system's words for an error code of LockModule.
 std::string LockErrorText(int error);
 
+// Whether some program holds the lock of the module at path, and who, looked
+// up without opening the module (so without touching the device, and without
+// needing access to it). False when nothing holds it or, on Linux, the node
+// is not there.
+bool FindNodeHolder(const std::string& path, LockHolder& holder);
+
+// Whether some program holds the lock of the node at path, and who, looked
+// up without opening the node (so without touching the device, and without
+// needing access to it). False when nothing holds it or the node is not there.
+bool FindNodeHolder(const std::string& path, LockHolder& holder);
+
 }  // namespace lumora

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace lumora {
@@ -57,12 +58,9 @@ LockResult LockModule(const std::string& path, int& fd, LockHolder& holder, int&
 
 namespace {
 
-LockHolder FindLockHolder(int fd)
+// The lock on the file with this inode on this file system, if any.
+std::optional<LockHolder> HolderOfFile(const struct stat& node)
 {
-    struct stat node {};
-    if (::fstat(fd, &node) != 0) {
-        return {};
-    }
     // Each line: "1: FLOCK  ADVISORY  WRITE 1234 00:05:567 0 EOF", with the
     // file as the major and minor number (hex) of its file system and its
     // inode. Lines with "->" are programs still waiting for a lock.
@@ -85,9 +83,31 @@ LockHolder FindLockHolder(int fd)
             return holder;
         }
     }
-    return {};
+    return std::nullopt;
+}
+
+LockHolder FindLockHolder(int fd)
+{
+    struct stat node {};
+    if (::fstat(fd, &node) != 0) {
+        return {};
+    }
+    return HolderOfFile(node).value_or(LockHolder{});
 }
 
 }  // namespace
+
+bool FindNodeHolder(const std::string& path, LockHolder& holder)
+{
+    struct stat node {};
+    if (::stat(path.c_str(), &node) != 0) {
+        return false;
+    }
+    const std::optional<LockHolder> found = HolderOfFile(node);
+    if (found) {
+        holder = *found;
+    }
+    return found.has_value();
+}
 
 }  // namespace lumora

@@ -115,18 +115,54 @@ std::string LockErrorText(int error)
     return said;
 }
 
-LockResult LockModule(const std::string& path, int& lock, LockHolder& holder, int& error)
+namespace {
+
+// Takes the module's guard mutex; nullptr, with error set, when it cannot.
+HANDLE TakeGuard(const std::string& path, int& error)
 {
-    lock = -1;
     HANDLE guard = ::CreateMutexW(nullptr, FALSE, ObjectName(path, L"guard").c_str());
     if (guard == nullptr) {
         error = static_cast<int>(::GetLastError());
-        return LockResult::Failed;
+        return nullptr;
     }
     const DWORD waited = ::WaitForSingleObject(guard, kGuardWaitMs);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
         error = static_cast<int>(waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : ::GetLastError());
         ::CloseHandle(guard);
+        return nullptr;
+    }
+    return guard;
+}
+
+void LetGuardGo(HANDLE guard)
+{
+    ::ReleaseMutex(guard);
+    ::CloseHandle(guard);
+}
+
+}  // namespace
+
+bool FindNodeHolder(const std::string& path, LockHolder& holder)
+{
+    int error = 0;
+    HANDLE guard = TakeGuard(path, error);
+    if (guard == nullptr) {
+        return false;
+    }
+    HANDLE mapping = ::OpenFileMappingW(FILE_MAP_READ, FALSE, ObjectName(path, L"module").c_str());
+    if (mapping != nullptr) {
+        holder = ReadRecord(mapping);
+        ::CloseHandle(mapping);
+    }
+    LetGuardGo(guard);
+    return mapping != nullptr;
+}
+
+LockResult LockModule(const std::string& path, int& lock, LockHolder& holder, int& error)
+{
+    lock = -1;
+    HANDLE guard = TakeGuard(path, error);
+    if (guard == nullptr) {
         return LockResult::Failed;
     }
     HANDLE mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(HolderRecord),
@@ -146,8 +182,7 @@ LockResult LockModule(const std::string& path, int& lock, LockHolder& holder, in
         // 32- and 64-bit programs can share them: it fits the link's int.
         lock = static_cast<int>(reinterpret_cast<std::intptr_t>(mapping));
     }
-    ::ReleaseMutex(guard);
-    ::CloseHandle(guard);
+    LetGuardGo(guard);
     return result;
 }
 

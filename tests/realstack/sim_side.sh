@@ -15,6 +15,10 @@ attach() {
         fi
         case ${options[0]} in
         --modules) LUMORA_SIM_MODULES=${options[1]} ;;
+        --interfaces) export LUMORA_SIM_INTERFACES=${options[1]} ;;
+        --serial) export LUMORA_SIM_SERIAL=${options[1]} ;;
+        --unplug-after-ms) export LUMORA_SIM_UNPLUG_MS=${options[1]} ;;
+        --replug-after-ms) export LUMORA_SIM_REPLUG_MS=${options[1]} ;;
         --ack) export LUMORA_SIM_ACK=${options[1]} ;;
         --status) export LUMORA_SIM_STATUS=${options[1]} ;;
         --status-reply) export LUMORA_SIM_STATUS_REPLY=${options[1]} ;;
@@ -30,6 +34,7 @@ attach() {
 
 detach() {
     unset LUMORA_SIM_TRANSCRIPT LUMORA_SIM_ACK LUMORA_SIM_STATUS LUMORA_SIM_STATUS_REPLY LUMORA_SIM_VANISH \
-        LUMORA_SIM_REFUSE LUMORA_SIM_LATE LUMORA_SIM_REPLY_SEQ LUMORA_SIM_ECHO
+        LUMORA_SIM_REFUSE LUMORA_SIM_LATE LUMORA_SIM_REPLY_SEQ LUMORA_SIM_ECHO \
+        LUMORA_SIM_INTERFACES LUMORA_SIM_SERIAL LUMORA_SIM_UNPLUG_MS LUMORA_SIM_REPLUG_MS
     export LUMORA_SIM_MODULES=0
 }
