@@ -1,5 +1,6 @@
 // Configures the simulated controller from the environment when it is
-// preloaded under the unchanged binaries:
+// preloaded under the unchanged binaries (on Windows: built as a stand-in
+// hidapi.dll, put beside the unchanged lumoractl.exe):
 //
 //   LUMORA_SIM_MODULES=N        modules attached (default 1; 0 = none)
 //   LUMORA_SIM_INTERFACES=N     HID interfaces each module shows (default 1)
@@ -33,9 +34,9 @@
 // A program that has the simulator preloaded (a Python test, through ctypes)
 // can call lumora_sim_configure() to read the variables again and start
 // afresh; LUMORA_SIM_DIR counts only at load.
+#include "sim/host.h"
 #include "sim/sim_controller.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -132,11 +133,11 @@ void ConfigureFromEnvironment()
     if (const char* trace = Env("LUMORA_SIM_TRACE"); Is(trace, "1")) {
         sim::SetTrace(stderr);
     } else if (trace != nullptr) {
-        traceFile = std::fopen(trace, "ae");
+        traceFile = sim::OpenTraceFile(trace);
         sim::SetTrace(traceFile);
     }
     if (const char* transcript = Env("LUMORA_SIM_TRANSCRIPT")) {
-        transcriptFd = ::open(transcript, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        transcriptFd = sim::OpenForAppending(transcript);
         if (transcriptFd < 0) {
             std::fprintf(stderr, "sim: cannot write the transcript %s\n", transcript);
         }
@@ -150,4 +151,9 @@ __attribute__((constructor)) void ConfigureAtLoad() { ConfigureFromEnvironment()
 
 // Reads the LUMORA_SIM_* variables again, as at load: the simulator starts
 // afresh (sim::Reset), so no module may be open.
-extern "C" __attribute__((visibility("default"))) void lumora_sim_configure() { ConfigureFromEnvironment(); }
+#ifdef _WIN32
+#define LUMORA_SIM_EXPORT __declspec(dllexport)
+#else
+#define LUMORA_SIM_EXPORT __attribute__((visibility("default")))
+#endif
+extern "C" LUMORA_SIM_EXPORT void lumora_sim_configure() { ConfigureFromEnvironment(); }

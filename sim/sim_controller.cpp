@@ -3,14 +3,9 @@
 #include "link/commands.h"
 #include "sim/attachment.h"
 
-#include <hidapi.h>
+#include "sim/host.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/stat.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
+#include <hidapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -131,90 +126,6 @@ void PassGate()
     ++gate.waiting;
     gate.opened.wait(lock, [&gate] { return !gate.held; });
     --gate.waiting;
-}
-
-// A function's static, not a namespace-scope one: the preloaded simulator
-// sets it from its constructor, which may run before this file's globals are
-// initialised (which would then drop what it set).
-std::string& PrivateNodeDirectory()
-{
-    static std::string directory;
-    return directory;
-}
-
-void RemovePrivateNodeDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(PrivateNodeDirectory(), ignored);
-}
-
-// The private node directory and the nodes made in it, for the signal
-// handler below, which may not allocate.
-constexpr int kMaxNodes = 64;
-constexpr std::size_t kMaxPath = 4096;
-char signalDirectory[kMaxPath];
-char signalNodes[kMaxNodes][kMaxPath];
-std::atomic<int> signalNodeCount{0};
-
-// On SIGINT or SIGTERM, removes the private node directory as a normal exit
-// does, then dies of the signal as the program would have.
-void RemoveNodesAndDie(int signal)
-{
-    for (int i = 0; i < signalNodeCount.load(); ++i) {
-        ::unlink(signalNodes[i]);
-    }
-    ::rmdir(signalDirectory);
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-}
-
-// Catches SIGINT and SIGTERM for the directory's sake, unless the program
-// handles or ignores them itself.
-void RemoveNodesOnSignals(const std::string& directory)
-{
-    if (directory.size() >= kMaxPath) {
-        return;
-    }
-    std::memcpy(signalDirectory, directory.c_str(), directory.size() + 1);
-    for (const int signal : {SIGINT, SIGTERM}) {
-        struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-            struct sigaction action {};
-            action.sa_handler = RemoveNodesAndDie;
-            sigemptyset(&action.sa_mask);
-            ::sigaction(signal, &action, nullptr);
-        }
-    }
-}
-
-// Remembers a node for the signal handler, once.
-void RememberNode(const std::string& path)
-{
-    const int count = signalNodeCount.load();
-    for (int i = 0; i < count; ++i) {
-        if (path == signalNodes[i]) {
-            return;
-        }
-    }
-    if (count < kMaxNodes && path.size() < kMaxPath) {
-        std::memcpy(signalNodes[count], path.c_str(), path.size() + 1);
-        signalNodeCount.store(count + 1);
-    }
-}
-
-// An empty file standing for a module's device node, inside the node
-// directory only; other paths are the caller's business.
-void CreateNode(const std::string& path)
-{
-    const std::string& directory = NodeDirectory();
-    if (path.rfind(directory + "/", 0) != 0) {
-        return;
-    }
-    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        RememberNode(path);
-    }
 }
 
 int Record(const char* function, const hid_device* device, int result)
@@ -349,16 +260,8 @@ hid_device* Open(const std::optional<Plugged>& plugged)
         errno = ENOENT;
         return nullptr;
     }
-    if (module->access == Access::Denied) {
-        s.lastError = L"Failed to open a device with path '" +
-                      std::wstring(module->path.begin(), module->path.end()) + L"': Permission denied";
-        errno = EACCES;
-        return nullptr;
-    }
-    if (module->access == Access::Busy) {
-        s.lastError = L"Failed to open a device with path '" +
-                      std::wstring(module->path.begin(), module->path.end()) + L"': Device or resource busy";
-        errno = EBUSY;
+    if (module->access != Access::Ok) {
+        s.lastError = OpenRefusal(module->path, module->access == Access::Busy);
         return nullptr;
     }
     auto device = std::make_unique<hid_device_>();
@@ -433,29 +336,6 @@ void CatchUp(Attachment& attachment, Clock::time_point now)
     }
 }
 
-void ArmTimers(Attachment& attachment)
-{
-    std::optional<Clock::time_point> next = attachment.unplugAll;
-    for (const Away& away : attachment.away) {
-        if (away.back && (!next || *away.back < *next)) {
-            next = away.back;
-        }
-    }
-    itimerspec when{};
-    if (next) {
-        const auto since = std::max(next->time_since_epoch(), Clock::duration(1));
-        when.it_value.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(since).count());
-        when.it_value.tv_nsec = static_cast<long>((since % std::chrono::seconds(1)) / std::chrono::nanoseconds(1));
-    }
-    const std::uint64_t one = 1;
-    for (MonitorQueue* monitor : attachment.monitors) {
-        ::timerfd_settime(monitor->timerFd, TFD_TIMER_ABSTIME, &when, nullptr);
-        if (!monitor->events.empty() && ::write(monitor->eventFd, &one, sizeof one) < 0) {
-            // the counter is full: the monitor is readable all the same
-        }
-    }
-}
-
 void Reset()
 {
     for (auto& handle : Handles()) {
@@ -473,26 +353,6 @@ void Reset()
         }
     }
     SetModuleCount(1);
-}
-
-const std::string& NodeDirectory()
-{
-    static const std::string directory = [] {
-        if (const char* shared = std::getenv("LUMORA_SIM_DIR"); shared != nullptr && *shared != '\0') {
-            ::mkdir(shared, 0700);
-            return std::string(shared);
-        }
-        std::string pattern = std::filesystem::temp_directory_path() / "lumora-sim-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("lumora-sim: cannot create the node directory");
-            std::abort();
-        }
-        PrivateNodeDirectory() = pattern;
-        std::atexit(RemovePrivateNodeDirectory);
-        RemoveNodesOnSignals(pattern);
-        return pattern;
-    }();
-    return directory;
 }
 
 std::vector<Module> LayoutModules(int modules, int interfaces, const std::string& sharedSerial, bool uhid)

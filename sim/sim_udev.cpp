@@ -22,6 +22,34 @@
 #include <map>
 #include <memory>
 
+namespace sim {
+
+// The monitors are libudev's: their timers and counters wake whoever polls them.
+void ArmTimers(Attachment& attachment)
+{
+    std::optional<Clock::time_point> next = attachment.unplugAll;
+    for (const Away& away : attachment.away) {
+        if (away.back && (!next || *away.back < *next)) {
+            next = away.back;
+        }
+    }
+    itimerspec when{};
+    if (next) {
+        const auto since = std::max(next->time_since_epoch(), Clock::duration(1));
+        when.it_value.tv_sec = static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(since).count());
+        when.it_value.tv_nsec = static_cast<long>((since % std::chrono::seconds(1)) / std::chrono::nanoseconds(1));
+    }
+    const std::uint64_t one = 1;
+    for (MonitorQueue* monitor : attachment.monitors) {
+        ::timerfd_settime(monitor->timerFd, TFD_TIMER_ABSTIME, &when, nullptr);
+        if (!monitor->events.empty() && ::write(monitor->eventFd, &one, sizeof one) < 0) {
+            // the counter is full: the monitor is readable all the same
+        }
+    }
+}
+
+}  // namespace sim
+
 struct udev {
     int refs = 1;
 };

@@ -19,6 +19,11 @@ TEST(Utf8, WideStringsRoundTrip)
     EXPECT_EQ(ToUtf8(L"\u00E9"), "\xC3\xA9");
     EXPECT_EQ(ToUtf8(nullptr), "");
     EXPECT_EQ(ToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800)).c_str()), "\xEF\xBF\xBD");
+    // Above U+FFFF: four bytes, from one wchar_t or (Windows) a surrogate pair;
+    // a lone surrogate is no character, and what follows it is kept.
+    EXPECT_EQ(ToUtf8(L"\U0001F600"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(ToUtf8((std::wstring(1, static_cast<wchar_t>(0xDBFF)) + L"A").c_str()), "\xEF\xBF\xBD" "A");
+    EXPECT_EQ(ToUtf8((std::wstring(1, static_cast<wchar_t>(0xDC00)) + L"A").c_str()), "\xEF\xBF\xBD" "A");
 }
 
 // The first and last code point of each length, and those around the surrogates.
@@ -37,7 +42,13 @@ TEST(Utf8, EdgesOfEachLengthDecode)
         const Utf8Char decoded = DecodeUtf8(c.bytes, 0);
         EXPECT_EQ(decoded.length, c.bytes.size()) << std::hex << static_cast<std::uint32_t>(c.code);
         EXPECT_EQ(static_cast<std::uint32_t>(decoded.code), static_cast<std::uint32_t>(c.code));
-        EXPECT_EQ(FromUtf8(c.bytes), std::wstring(1, static_cast<wchar_t>(c.code)));
+        // One wchar_t, or where it has 16 bits (Windows) a surrogate pair above U+FFFF.
+        std::wstring wide(1, static_cast<wchar_t>(c.code));
+        if (sizeof(wchar_t) == 2 && c.code > 0xFFFF) {
+            wide = {static_cast<wchar_t>(0xD800 + ((c.code - 0x10000) >> 10)),
+                    static_cast<wchar_t>(0xDC00 + ((c.code - 0x10000) & 0x3FF))};
+        }
+        EXPECT_EQ(FromUtf8(c.bytes), wide);
     }
 }
 

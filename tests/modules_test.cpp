@@ -389,7 +389,7 @@ TEST_P(Listing, ShowsEveryModuleOnceForPeopleAndForScripts)
     for (std::size_t i = 0; i < modules.size(); ++i) {
         expected = Filled(expected, "{" + std::to_string(i) + "}", modules[i].path);
     }
-    expected = Filled(expected, "{held}", "held by " + OwnProgramName() + " (process " + std::to_string(::getpid()) + ")");
+    expected = Filled(expected, "{held}", "held by " + OwnProgramName() + " (process " + std::to_string(OwnProcessId()) + ")");
     std::ostringstream out, err;
     EXPECT_EQ(cli::Run(GetParam().args, out, err), cli::kExitOk) << err.str();
     EXPECT_EQ(out.str(), expected);

@@ -7,11 +7,7 @@
 #include "patterns/sequence_file.h"
 #include "sim_fixture.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <fstream>
+#include <memory>
 
 using namespace lumora;
 
@@ -32,11 +28,9 @@ struct OutcomeCase {
 
 std::string Expand(std::string text)
 {
-    std::ifstream comm("/proc/self/comm");
-    std::string self;
-    std::getline(comm, self);
+    const std::string self = OwnProgramName();
     for (const auto& [key, value] : {std::pair<std::string, std::string>{"{path}", sim::DefaultModule(0).path},
-                                     {"{pid}", std::to_string(::getpid())},
+                                     {"{pid}", std::to_string(OwnProcessId())},
                                      {"{self}", self}}) {
         for (std::size_t at; (at = text.find(key)) != std::string::npos;) {
             text.replace(at, key.size(), value);
@@ -45,16 +39,13 @@ std::string Expand(std::string text)
     return text;
 }
 
-int heldNode = -1;  // another program's lock, taken by a case's set-up
+std::unique_ptr<OtherProgram> heldNode;  // another program's lock, taken by a case's set-up
 
 class Outcomes : public FastPresetTest, public ::testing::WithParamInterface<OutcomeCase> {
 protected:
     void TearDown() override
     {
-        if (heldNode >= 0) {
-            ::close(heldNode);
-            heldNode = -1;
-        }
+        heldNode.reset();
         SelectModule(L"");
         ReleaseDevice();
         FastPresetTest::TearDown();
@@ -64,6 +55,14 @@ protected:
 TEST_P(Outcomes, TellWhatTheLinkSaw)
 {
     const OutcomeCase& c = GetParam();
+#ifdef _WIN32
+    if (c.problem == Problem::NotAccessible) {
+        GTEST_SKIP() << "Windows gives every user the HID devices: a refused open is a busy module there";
+    }
+#endif
+    if (!kPortsKnown && c.text.find("ports 1-") != std::string::npos) {
+        GTEST_SKIP() << "the system tells no ports";
+    }
     if (c.connected) {
         Connect();
     }
@@ -190,8 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "A module is attached at {path} but this user may not open it."},
         OutcomeCase{"HeldByAnotherProgram", kConnect, Dialog, false,
                     [] {
-                        heldNode = ::open(sim::DefaultModule(0).path.c_str(), O_RDONLY | O_CLOEXEC);
-                        ::flock(heldNode, LOCK_EX);
+                        heldNode = std::make_unique<OtherProgram>(sim::DefaultModule(0).path);
                     },
                     Severity::Failure, Problem::ModuleBusy,
                     "The module at {path} is held by another program ({self}, process {pid})."},

@@ -9,18 +9,26 @@
 #include "patterns/lut.h"
 #include "sim/sim_controller.h"
 #include "tests/link_reset.h"
+#include "tests/other_program.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <vector>
+
+// Whether the system tells where a module is plugged in: Linux does through
+// libudev (the simulated modules sit at ports 1-1, 1-2, ...); on Windows
+// each HID interface is a module of its own, known by its path alone.
+#ifdef _WIN32
+inline constexpr bool kPortsKnown = false;
+#else
+inline constexpr bool kPortsKnown = true;
+#endif
+
+// The port the list shows for the nth simulated module (from 1).
+inline std::string ListedPort(int n) { return kPortsKnown ? "1-" + std::to_string(n) : ""; }
 
 // Names a parameterised case by its `name` field.
 struct CaseName {
@@ -94,29 +102,3 @@ private:
         pauses.push_back(sim::Packets().size());
     }
 };
-
-// Another program's hold on a module's node: an open file description of
-// its own with the exclusive lock, as a second process would have it.
-class OtherProgram {
-public:
-    explicit OtherProgram(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
-    {
-        EXPECT_GE(fd_, 0);
-        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
-    }
-    ~OtherProgram() { ::close(fd_); }
-    OtherProgram(const OtherProgram&) = delete;
-    OtherProgram& operator=(const OtherProgram&) = delete;
-
-private:
-    int fd_;
-};
-
-// The name the kernel gives this test program, as a lock holder is named.
-inline std::string OwnProgramName()
-{
-    std::ifstream comm("/proc/self/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
-}

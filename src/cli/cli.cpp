@@ -13,21 +13,13 @@
 #include "lumora_version.h"
 #include "patterns/sequence_listing.h"
 
-#include <poll.h>
-
 #include <cctype>
 #include <cerrno>
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstring>
-#include <csignal>
 #include <optional>
-#include <thread>
-
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
 
 namespace lumora::cli {
 
@@ -393,9 +385,8 @@ int Watch(const Given& given, std::ostream& out, std::ostream& err)
             }
             timeout = static_cast<int>(left);
         }
-        pollfd events{watcher.Fd(), POLLIN, 0};
-        if (::poll(&events, 1, timeout) < 0 && errno != EINTR) {
-            err << "lumoractl: cannot watch for modules: " << std::strerror(errno) << "\n";
+        if (!watcher.Wait(timeout)) {
+            err << "lumoractl: cannot watch for modules: " << watcher.Error() << "\n";
             return kExitFailed;
         }
         for (const ModuleChange& change : watcher.Changes()) {
@@ -496,32 +487,6 @@ int CheckOutput(int status, std::ostream& out, std::ostream& err)
 }
 
 }  // namespace
-
-void CancelOnSignals()
-{
-    // The signals are taken by a thread of their own, never by a handler:
-    // a read of the kernel's hidraw node that a handler interrupts fails
-    // (EINTR), and the library would report the link as broken. The mask is
-    // set before any other thread starts, so every thread inherits it.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    std::thread([signals] {
-        for (bool signalled = false;;) {
-            int signal = 0;
-            if (::sigwait(&signals, &signal) != 0) {
-                continue;
-            }
-            if (signalled) {
-                ::_exit(kExitCancelled);  // the second one ends the program at once
-            }
-            signalled = true;
-            RequestCancel();
-        }
-    }).detach();
-}
 
 int Run(const Args& args, std::ostream& out, std::ostream& err)
 {

@@ -20,10 +20,11 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitCancelled = 130;
 
-// The first SIGINT or SIGTERM cancels the running action (it stops before
-// its next command, or within a read slice of a wait), which then says what
-// it sent, closes the module and exits 130; a second one ends the process
-// at once. For main, before Run.
+// The first SIGINT or SIGTERM (Ctrl-C or Ctrl-Break on Windows) cancels the
+// running action (it stops before its next command, or within a read slice
+// of a wait), which then says what it sent, closes the module and exits 130;
+// a second one ends the process at once. For main, before Run
+// (console_posix.cpp, console_windows.cpp).
 void CancelOnSignals();
 
 // Runs one invocation; args excludes the program name.

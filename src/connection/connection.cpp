@@ -34,11 +34,11 @@ void CloseIfConnected()
 void LockOpenedModule(const ModuleInfo& module)
 {
     LockHolder holder;
-    int fd = -1;
+    int lock = -1;
     int error = 0;
-    const LockResult result = module.path.empty() ? LockResult::Failed : LockModule(module.path, fd, holder, error);
+    const LockResult result = module.path.empty() ? LockResult::Failed : LockModule(module.path, lock, holder, error);
     if (result == LockResult::Taken) {
-        deviceLock = fd;
+        deviceLock = lock;
         openedModule = {module.path, module.serial, module.port};
         return;
     }

@@ -73,7 +73,7 @@ struct LockRefusal {
     std::string path;
     int pid = 0;            // the holder, where the system can tell
     std::string program;
-    int error = 0;          // errno when the node could not be locked
+    int error = 0;          // the system's error code when the lock could not be taken
 };
 const LockRefusal& LastLockRefusal();
 

@@ -1,20 +1,11 @@
 #include "connection/diagnosis.h"
 
 #include "connection/connection.h"
+#include "connection/module_lock.h"
+#include "connection/open_failure.h"
 #include "link/utf8.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 namespace lumora {
-
-namespace {
-
-bool Mentions(const std::string& text, const char* phrase) { return text.find(phrase) != std::string::npos; }
-
-}  // namespace
 
 OpenDiagnosis DiagnoseOpenFailure()
 {
@@ -38,20 +29,12 @@ OpenDiagnosis DiagnoseOpenFailure()
             return {OpenProblem::Busy, lock.path, "locked by another program", lock.pid, lock.program, {}};
         }
         return {OpenProblem::Other, lock.path,
-                lock.path.empty() ? "its device node is unknown" : std::string("cannot lock it: ") + std::strerror(lock.error),
+                lock.path.empty() ? "its device node is unknown" : "cannot lock it: " + LockErrorText(lock.error),
                 0, "", {}};
     }
     const std::string& path = attempt.choice.module.path;
     const std::string& detail = attempt.detail;
-    const int openErrno = attempt.error;
-    if (Mentions(detail, "Permission denied") || openErrno == EACCES || openErrno == EPERM ||
-        (::access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES)) {
-        return {OpenProblem::NoAccess, path, detail, 0, "", {}};
-    }
-    if (Mentions(detail, "busy") || openErrno == EBUSY) {
-        return {OpenProblem::Busy, path, detail, 0, "", {}};
-    }
-    return {OpenProblem::Other, path, detail, 0, "", {}};
+    return {ClassifyOpenFailure(path, detail, attempt.error), path, detail, 0, "", {}};
 }
 
 }  // namespace lumora

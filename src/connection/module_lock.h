@@ -1,8 +1,13 @@
 // One module, one program. From open to close a program holds an exclusive
-// lock on the device node of the module it opened. The lock is taken on the
-// node itself, not on a lock file, so no other user can plant, replace or
-// redirect it; the kernel drops it when the descriptor closes, also when the
-// program ends in any way (a crash or kill -9 included).
+// lock on the module it opened, which the system drops when the program ends
+// in any way (a crash or a kill included).
+//
+// On Linux the lock is taken on the device node itself, not on a lock file,
+// so no other user can plant, replace or redirect it; the kernel drops it
+// when the descriptor closes (module_lock_posix.cpp). On Windows it is a
+// named kernel object of the session, one per module, that lives as long as
+// a handle to it is open; it keeps the holder's name and process ID for the
+// next program to read (module_lock_windows.cpp).
 #pragma once
 
 #include <string>
@@ -17,19 +22,24 @@ struct LockHolder {
 };
 
 enum class LockResult {
-    Taken,   // fd holds the lock
+    Taken,   // lock holds the module's lock
     Held,    // another program holds it; holder says who
-    Failed,  // the node could not be opened or locked; error is the errno
+    Failed,  // the lock could not be taken; error is the system's error code
 };
 
-// Opens the device node at path and takes its exclusive lock without waiting.
-// On Taken, fd is the descriptor to keep (close-on-exec) for as long as the
-// module stays open.
-LockResult LockModule(const std::string& path, int& fd, LockHolder& holder, int& error);
+// Takes the exclusive lock of the module at path (its device path) without
+// waiting. On Taken, lock is the handle to keep for as long as the module
+// stays open (deviceLock); the link lets it go with the device.
+LockResult LockModule(const std::string& path, int& lock, LockHolder& holder, int& error);
 
-// The process holding an exclusive lock on the file that fd refers to, as
-// the kernel lists it in /proc/locks.
-LockHolder FindLockHolder(int fd);
+// The system's words for an error code of LockModule.
+std::string LockErrorText(int error);
+
+// Whether some program holds the lock of the module at path, and who, looked
+// up without opening the module (so without touching the device, and without
+// needing access to it). False when nothing holds it or, on Linux, the node
+// is not there.
+bool FindNodeHolder(const std::string& path, LockHolder& holder);
 
 // Whether some program holds the lock of the node at path, and who, looked
 // up without opening the node (so without touching the device, and without

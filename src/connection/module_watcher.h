@@ -1,4 +1,5 @@
-// Modules coming and going, seen as the kernel reports them: a watcher
+// Modules coming and going, seen as the kernel reports them (Linux alone:
+// module_watcher_posix.cpp; on Windows Start says there is none): a watcher
 // listens to the system's device events through libudev's monitor, keeps
 // which hidraw nodes of the controller are attached at which port, and says
 // when a module (a port) appears with its first node or goes with its last.
@@ -60,6 +61,10 @@ public:
 
     // Readable while events wait; -1 before Start.
     int Fd() const;
+
+    // Waits up to milliseconds (-1: for ever) until events wait, or a signal
+    // comes. Returns false, and Error() says why, when it cannot wait.
+    bool Wait(int milliseconds);
 
     // Reads every waiting event, without blocking; what they changed, in
     // the order it happened (a quick unplug and replug shows as both).

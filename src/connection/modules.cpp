@@ -5,7 +5,6 @@
 #include "link/utf8.h"
 
 #include <hidapi.h>
-#include <libudev.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -73,18 +72,19 @@ std::vector<ModuleInfo> GroupInterfaces(const std::vector<EnumeratedInterface>& 
 std::vector<ModuleInfo> ListModules()
 {
     std::vector<EnumeratedInterface> interfaces;
+    std::vector<std::string> paths;
     hid_device_info* all = hid_enumerate(kVendorId, kProductId);
-    udev* context = all != nullptr ? udev_new() : nullptr;
     for (const hid_device_info* info = all; info != nullptr; info = info->next) {
         const std::string path = info->path != nullptr ? info->path : "";
         interfaces.push_back({path, info->interface_number, ToUtf8(info->serial_number),
-                              ToUtf8(info->manufacturer_string), ToUtf8(info->product_string),
-                              PlaceOfNode(context, path)});
-    }
-    if (context != nullptr) {
-        udev_unref(context);
+                              ToUtf8(info->manufacturer_string), ToUtf8(info->product_string), {}});
+        paths.push_back(path);
     }
     hid_free_enumeration(all);
+    const std::vector<UsbPlace> places = PlacesOfNodes(paths);
+    for (std::size_t i = 0; i < interfaces.size(); ++i) {
+        interfaces[i].place = places[i];
+    }
     return GroupInterfaces(interfaces);
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct udev;
 struct udev_device;
@@ -23,7 +24,12 @@ struct UsbPlace {
                                    // none above the node (a virtual device on uhid)
 };
 
-// The place of a hidraw device that libudev handed out (enumerated, or added
+// The places of the nodes that the HID library enumerated, in their order:
+// on Linux through libudev (usb_place_posix.cpp); on Windows none is known
+// (usb_place_windows.cpp).
+std::vector<UsbPlace> PlacesOfNodes(const std::vector<std::string>& nodes);
+
+// Linux: the place of a hidraw device that libudev handed out (enumerated, or added
 // as a monitor saw it). Reads the device tree above it, which must still be
 // there: a removed device has no place.
 UsbPlace PlaceOf(udev_device* hidraw);

@@ -1,7 +1,8 @@
 #include "link/link.h"
 
+#include "link/lock_handle.h"
+
 #include <hidapi.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -197,7 +198,7 @@ void CloseDevice()
         hid_close(deviceHandle);
     }
     if (deviceLock >= 0) {
-        ::close(deviceLock);  // the kernel drops the lock with the descriptor
+        ReleaseLockHandle(deviceLock);
     }
     deviceHandle = nullptr;
     deviceConnected = 0;

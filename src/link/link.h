@@ -73,8 +73,8 @@ static_assert(sizeof(CommandPacket) == 516);
 
 // The link state, all zero at start-up. A device is opened by the connection
 // code; a link failure closes it and clears both fields. deviceLock is the
-// descriptor that holds the module's exclusive lock while the device is open
-// (-1 when none); closing the device releases it.
+// handle that holds the module's exclusive lock while the device is open
+// (-1 when none; link/lock_handle.h); closing the device releases it.
 extern hid_device* deviceHandle;
 extern int deviceConnected;
 extern int deviceLock;

@@ -1,5 +1,7 @@
 #include "link/utf8.h"
 
+#include <type_traits>
+
 namespace lumora {
 
 namespace {
@@ -57,11 +59,19 @@ Utf8Char DecodeUtf8(std::string_view text, std::size_t at)
     return {c, length};
 }
 
+// Where wchar_t has 16 bits (Windows), wide strings are UTF-16: a code
+// point above U+FFFF takes a pair of surrogates.
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
+
 std::string ToUtf8(const wchar_t* text)
 {
     std::string utf8;
     for (; text != nullptr && *text != L'\0'; ++text) {
-        const auto c = static_cast<char32_t>(*text);
+        auto c = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(*text));
+        if (kWideIsUtf16 && c >= 0xD800 && c <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[1]) - 0xDC00);
+            ++text;
+        }
         AppendUtf8(utf8, c > kLastCodePoint || IsSurrogate(c) ? kReplacement : c);
     }
     return utf8;
@@ -75,7 +85,12 @@ std::optional<std::wstring> FromUtf8(std::string_view text)
         if (c.length == 0) {
             return std::nullopt;
         }
-        wide += static_cast<wchar_t>(c.code);
+        if (kWideIsUtf16 && c.code > 0xFFFF) {
+            wide += static_cast<wchar_t>(0xD800 + ((c.code - 0x10000) >> 10));
+            wide += static_cast<wchar_t>(0xDC00 + ((c.code - 0x10000) & 0x3FF));
+        } else {
+            wide += static_cast<wchar_t>(c.code);
+        }
         i += c.length;
     }
     return wide;

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -24,7 +25,13 @@ std::string ProgramName(int pid)
     return name;
 }
 
+// The process holding an exclusive lock on the file that fd refers to, as
+// the kernel lists it in /proc/locks.
+LockHolder FindLockHolder(int fd);
+
 }  // namespace
+
+std::string LockErrorText(int error) { return std::strerror(error); }
 
 LockResult LockModule(const std::string& path, int& fd, LockHolder& holder, int& error)
 {
@@ -79,8 +86,6 @@ std::optional<LockHolder> HolderOfFile(const struct stat& node)
     return std::nullopt;
 }
 
-}  // namespace
-
 LockHolder FindLockHolder(int fd)
 {
     struct stat node {};
@@ -89,6 +94,8 @@ LockHolder FindLockHolder(int fd)
     }
     return HolderOfFile(node).value_or(LockHolder{});
 }
+
+}  // namespace
 
 bool FindNodeHolder(const std::string& path, LockHolder& holder)
 {
