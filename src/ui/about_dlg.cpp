@@ -2,6 +2,6 @@
 
 namespace lumora::ui {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : CDialogEx(kAboutDialogTemplate, parent) {}
+CAboutDlg::CAboutDlg(CWnd* parent) : CDialogEx(kAboutDialogTemplate, parent) {}
 
 }  // namespace lumora::ui

@@ -6,11 +6,9 @@
 namespace lumora::ui {
 
 class CAboutDlg : public CDialogEx {
-    Q_OBJECT
-
 public:
     // parent owns the box and stays blocked while it runs modally.
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit CAboutDlg(CWnd* parent = nullptr);
 };
 
 }  // namespace lumora::ui

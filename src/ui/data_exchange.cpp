@@ -1,8 +1,6 @@
 #include "ui/data_exchange.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QWidget>
+#include "ui/dialog.h"
 
 #include <limits>
 #include <utility>
@@ -54,34 +52,38 @@ ParsedInteger ParseInteger(std::string_view text)
     return {IntegerText::Valid, static_cast<std::int32_t>(negative ? -magnitude : magnitude)};
 }
 
-QString IntegerPrompt() { return QStringLiteral("Please enter an integer."); }
+std::string IntegerPrompt() { return "Please enter an integer."; }
 
-QString RangePrompt(int minValue, int maxValue)
+std::string RangePrompt(int minValue, int maxValue)
 {
-    return QStringLiteral("Please enter an integer between %1 and %2.").arg(minValue).arg(maxValue);
+    return "Please enter an integer between " + std::to_string(minValue) + " and " + std::to_string(maxValue) + ".";
 }
 
-void PromptAndFocus(const PromptFunction& prompt, QWidget* dialog, QWidget* control, const QString& text)
+void PromptAndFocus(const PromptFunction& prompt, CWnd& dialog, CWnd* control, const std::string& text)
 {
     if (prompt) {
         prompt(dialog, text);
     }
     if (control != nullptr) {
-        control->setFocus(Qt::OtherFocusReason);
-        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-            edit->selectAll();
+        control->SetFocus();
+        if (auto* edit = dynamic_cast<CEdit*>(control)) {
+            edit->SetSel(0, -1);
         }
     }
 }
 
-CDataExchange::CDataExchange(QWidget* dialog, bool saveAndValidate, PromptFunction prompt)
+CDataExchange::CDataExchange(CDialogEx& dialog, bool saveAndValidate, PromptFunction prompt)
     : dialog_(dialog), saveAndValidate_(saveAndValidate), prompt_(std::move(prompt))
 {
 }
 
-void CDataExchange::PrepareControl(QWidget* control) { lastControl_ = control; }
+CWnd* CDataExchange::PrepareCtrl(int id)
+{
+    lastControl_ = dialog_.GetDlgItem(id);
+    return lastControl_;
+}
 
-void CDataExchange::Fail(const QString& text)
+void CDataExchange::Fail(const std::string& text)
 {
     failed_ = true;
     outOfRange_ = false;
@@ -97,32 +99,32 @@ void CDataExchange::SettleOutOfRange()
     }
 }
 
-void DDX_Check(CDataExchange& dx, QCheckBox* box, int& value)
+void DDX_Check(CDataExchange& dx, int id, int& value)
 {
     dx.SettleOutOfRange();
     if (dx.Failed()) {
         return;
     }
-    dx.PrepareControl(box);
+    auto& box = dynamic_cast<CButton&>(*dx.PrepareCtrl(id));
     if (dx.SaveAndValidate()) {
-        value = box->isChecked() ? 1 : 0;
+        value = box.GetCheck() != 0 ? 1 : 0;
     } else {
-        box->setChecked(value == 1);
+        box.SetCheck(value == 1 ? 1 : 0);
     }
 }
 
-void DDX_Text(CDataExchange& dx, QLineEdit* edit, int& value)
+void DDX_Text(CDataExchange& dx, int id, int& value)
 {
     dx.SettleOutOfRange();
     if (dx.Failed()) {
         return;
     }
-    dx.PrepareControl(edit);
+    CWnd& edit = *dx.PrepareCtrl(id);
     if (!dx.SaveAndValidate()) {
-        edit->setText(QString::number(value));
+        edit.SetWindowText(std::to_string(value));
         return;
     }
-    const ParsedInteger parsed = ParseInteger(edit->text().toStdString());
+    const ParsedInteger parsed = ParseInteger(edit.GetWindowText());
     switch (parsed.result) {
     case IntegerText::Valid:
         value = parsed.value;

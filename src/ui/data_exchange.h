@@ -7,17 +7,15 @@
 // no-op, so the fields after it are not read.
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
-class QCheckBox;
-class QLineEdit;
-class QWidget;
-
 namespace lumora::ui {
+
+class CDialogEx;
+class CWnd;
 
 // How an edit's text reads as a 32-bit signed integer.
 enum class IntegerText : std::uint8_t {
@@ -37,28 +35,28 @@ struct ParsedInteger {
 ParsedInteger ParseInteger(std::string_view text);
 
 // The prompts; the range prompt with its bounds filled in.
-QString IntegerPrompt();
-QString RangePrompt(int minValue, int maxValue);
+std::string IntegerPrompt();
+std::string RangePrompt(int minValue, int maxValue);
 
-// Shows one prompt to the operator, modal over parent.
-using PromptFunction = std::function<void(QWidget* parent, const QString& text)>;
+// Shows one prompt (UTF-8) to the operator, modal over parent.
+using PromptFunction = std::function<void(CWnd& parent, const std::string& text)>;
 
 // Prompts, then gives control the focus and selects its text when it is an
 // edit; what a failed exchange and the dialog's own refusals do.
-void PromptAndFocus(const PromptFunction& prompt, QWidget* dialog, QWidget* control, const QString& text);
+void PromptAndFocus(const PromptFunction& prompt, CWnd& dialog, CWnd* control, const std::string& text);
 
 class CDataExchange {
 public:
-    CDataExchange(QWidget* dialog, bool saveAndValidate, PromptFunction prompt);
+    CDataExchange(CDialogEx& dialog, bool saveAndValidate, PromptFunction prompt);
 
     // true: controls to members with validation; false: members to controls.
     bool SaveAndValidate() const { return saveAndValidate_; }
     bool Failed() const { return failed_; }
 
     // The control that the following DDV_ check refers to.
-    void PrepareControl(QWidget* control);
+    CWnd* PrepareCtrl(int id);
     // Prompts, puts the focus on the last prepared control and ends the run.
-    void Fail(const QString& text);
+    void Fail(const std::string& text);
 
     // A number that DDX_Text found beyond 32 bits waits for the range check
     // that follows it; without one it fails with the 32-bit bounds here.
@@ -67,20 +65,22 @@ public:
     void SettleOutOfRange();
 
 private:
-    QWidget* dialog_;
+    CDialogEx& dialog_;
     bool saveAndValidate_;
     PromptFunction prompt_;
-    QWidget* lastControl_ = nullptr;
+    CWnd* lastControl_ = nullptr;
     bool failed_ = false;
     bool outOfRange_ = false;
 };
 
+// The controls are named by their ids, which must be a check box's and an
+// edit's of the dialog.
 // Check box state <-> value (1 ticked, 0 clear).
-void DDX_Check(CDataExchange& dx, QCheckBox* box, int& value);
+void DDX_Check(CDataExchange& dx, int id, int& value);
 // Edit text <-> signed integer. Saving stores a parsed value before any range
 // check; text that is not an integer fails with the integer prompt and stores
 // nothing; a number beyond 32 bits stores nothing and fails at the range check.
-void DDX_Text(CDataExchange& dx, QLineEdit* edit, int& value);
+void DDX_Text(CDataExchange& dx, int id, int& value);
 // Inclusive range check of the value just exchanged; saving direction only.
 void DDV_MinMaxInt(CDataExchange& dx, int value, int minValue, int maxValue);
 

@@ -113,4 +113,6 @@ PixelRect DialogUnitsToPixels(DialogUnitRect rect, BaseUnits units)
     };
 }
 
+int IconOrigin(int clientExtent, int iconExtent) { return (clientExtent - iconExtent + 1) / 2; }
+
 }  // namespace lumora::ui

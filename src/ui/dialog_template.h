@@ -43,6 +43,7 @@ enum ControlId : int {
     IDC_LED_RED = 1020,
     IDC_LED_GREEN = 1021,
     IDC_LED_BLUE = 1022,
+    IDC_STATUS_LINE = 1030,  // the main dialog's, beneath its template
     ID_HELP = 57670,
 };
 
@@ -132,5 +133,9 @@ struct PixelRect {
 // x and width times horizontal / 4, y and height times vertical / 8, each
 // rounded.
 PixelRect DialogUnitsToPixels(DialogUnitRect rect, BaseUnits units);
+
+// Where a minimised window draws its icon along one axis: the difference
+// halved with truncation toward zero, (36, 32) -> 2 and (0, 32) -> -15.
+int IconOrigin(int clientExtent, int iconExtent);
 
 }  // namespace lumora::ui

@@ -2,19 +2,17 @@
 
 #include "patterns/presets.h"
 
-#include <QLineEdit>
-
 namespace lumora::ui {
 
-CLedCurrentsDlg::CLedCurrentsDlg(QWidget* parent) : CDialogEx(kLedCurrentsDialogTemplate, parent) {}
+CLedCurrentsDlg::CLedCurrentsDlg(CWnd* parent) : CDialogEx(kLedCurrentsDialogTemplate, parent) {}
 
 void CLedCurrentsDlg::DoDataExchange(CDataExchange& dx)
 {
-    DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_LED_RED)), red);
+    DDX_Text(dx, IDC_LED_RED, red);
     DDV_MinMaxInt(dx, red, kRedRule.low, kRedRule.high);
-    DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_LED_GREEN)), green);
+    DDX_Text(dx, IDC_LED_GREEN, green);
     DDV_MinMaxInt(dx, green, kGreenRule.low, kGreenRule.high);
-    DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_LED_BLUE)), blue);
+    DDX_Text(dx, IDC_LED_BLUE, blue);
     DDV_MinMaxInt(dx, blue, kBlueRule.low, kBlueRule.high);
 }
 

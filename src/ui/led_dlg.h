@@ -8,10 +8,8 @@
 namespace lumora::ui {
 
 class CLedCurrentsDlg : public CDialogEx {
-    Q_OBJECT
-
 public:
-    explicit CLedCurrentsDlg(QWidget* parent = nullptr);
+    explicit CLedCurrentsDlg(CWnd* parent = nullptr);
 
     int red = 0;    // edit 1020
     int green = 0;  // edit 1021

@@ -12,7 +12,7 @@ public:
     int Run(int argc, char** argv);
 
     // Runs the main dialog modally. Returns false: the application ends when
-    // the dialog has closed. Needs a running QApplication.
+    // the dialog has closed. Needs the toolkit started.
     bool InitInstance();
 };
 

@@ -11,21 +11,6 @@
 #include "ui/led_dlg.h"
 #include "ui/resources.h"
 
-#include <QAction>
-#include <QCloseEvent>
-#include <QApplication>
-#include <QCheckBox>
-#include <QEvent>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPainter>
-#include <QSocketNotifier>
-#include <QStyle>
-#include <QTimer>
-
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -36,27 +21,38 @@ namespace {
 
 // How often the status line shows the progress of a running action; the
 // window repaints at least this often.
-constexpr std::chrono::milliseconds kProgressInterval{50};
+constexpr unsigned kProgressMilliseconds = 50;
+constexpr unsigned kProgressTimer = 1;
+
+// The status line: beneath the template's controls, no part of its tab order,
+// two lines high so that a long outcome wraps.
+constexpr ControlTemplate kStatusLine = {IDC_STATUS_LINE, ControlKind::Label, "", kStatusLineRect, kNoPrefix};
 
 // A text of the core as a sentence of its own: capital first, full stop.
-QString Sentence(const std::string& text)
+std::string Sentence(std::string text)
 {
-    QString sentence = QString::fromStdString(text);
-    if (!sentence.isEmpty()) {
-        sentence[0] = sentence[0].toUpper();
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
     }
-    return sentence + QLatin1Char('.');
+    return text + '.';
 }
 
-// Text colours for a failure and a warning that stand out on the palette's
-// window colour, light or dark, and keep a contrast of at least 4.5 : 1.
-QColor MarkColor(Severity severity, const QColor& window)
+// The file's name without its folders, as the status line names it.
+std::string FileNameOf(const std::string& path)
 {
-    const bool dark = window.lightness() < 128;
-    if (severity == Severity::Failure) {
-        return dark ? QColor(0xFF, 0x8A, 0x80) : QColor(0xA8, 0x00, 0x1C);
-    }
-    return dark ? QColor(0xFF, 0xD1, 0x80) : QColor(0x7A, 0x43, 0x00);
+#ifdef _WIN32
+    const std::size_t slash = path.find_last_of("/\\");
+#else
+    const std::size_t slash = path.find_last_of('/');
+#endif
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+Emphasis EmphasisOf(Severity severity)
+{
+    return severity == Severity::Failure   ? Emphasis::Failure
+           : severity == Severity::Warning ? Emphasis::Warning
+                                           : Emphasis::None;
 }
 
 // A module as the dialog names it: by its port, or by its node where it has
@@ -70,8 +66,6 @@ ModuleChoice EntryChoice(const ModuleInfo& module)
 }
 
 }  // namespace
-
-int IconOrigin(int clientExtent, int iconExtent) { return (clientExtent - iconExtent + 1) / 2; }
 
 // Button clicks, in the order the dialog handles them. A click on the check
 // box changes nothing: it shows whether a module is open.
@@ -88,34 +82,18 @@ const CLumoraDlg::MessageMapEntry CLumoraDlg::kMessageMap[] = {
     {ID_HELP, &CLumoraDlg::OnHelp},
 };
 
-CLumoraDlg::CLumoraDlg(QWidget* parent)
-    : CDialogEx(kMainDialogTemplate, parent), appIcon(LoadAppIcon()), statusLine_(new QLabel(this)),
-      progressTimer_(new QTimer(this))
+CLumoraDlg::CLumoraDlg(CWnd* parent) : CDialogEx(kMainDialogTemplate, parent), appIcon(LoadAppIcon())
 {
     // The status line sits beneath the template's controls; the window grows
     // by just its height.
-    const PixelRect at = DialogUnitsToPixels(kStatusLineRect, DialogBaseUnits());
-    statusLine_->setGeometry(at.x, at.y, at.width, at.height);
-    statusLine_->setObjectName(QStringLiteral("statusLine"));
-    statusLine_->setTextFormat(Qt::PlainText);
-    statusLine_->setFocusPolicy(Qt::NoFocus);
-    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    statusLine_->setWordWrap(true);  // the whole outcome shows, on a second line where it is long
-    const PixelRect client =
-        DialogUnitsToPixels({0, 0, kMainDialogTemplate.width, kMainDialogHeightWithStatus}, DialogBaseUnits());
-    resize(client.width, client.height);
-
-    progressTimer_->setInterval(kProgressInterval);
-    connect(progressTimer_, &QTimer::timeout, this, &CLumoraDlg::PollAction);
+    statusLine_ = static_cast<CStatic*>(CreateControl(kStatusLine));
+    SetClientSize(kMainDialogTemplate.width, kMainDialogHeightWithStatus);
     EnterStartupState();
 
     // Modules coming and going, from the system's device events. Without
     // them (no udev), the dialog learns of an unplug at the next action.
     watcher_ = std::make_unique<ModuleWatcher>();
-    if (watcher_->Start()) {
-        auto* notifier = new QSocketNotifier(watcher_->Fd(), QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, &CLumoraDlg::OnModulesChanged);
-    } else {
+    if (!watcher_->Start() || !WatchDescriptor(watcher_->Fd())) {
         watcher_.reset();
     }
 }
@@ -126,20 +104,20 @@ CLumoraDlg::~CLumoraDlg()
     // window's members until its end.
     if (worker_.joinable()) {
         worker_.join();
-        QApplication::restoreOverrideCursor();
+        EndWaitCursor();
     }
 }
 
 void CLumoraDlg::DoDataExchange(CDataExchange& dx)
 {
-    DDX_Check(dx, qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED)), usbConnected);
-    DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_FREQUENCY)), frequency);
+    DDX_Check(dx, IDC_USB_CONNECTED, usbConnected);
+    DDX_Text(dx, IDC_FREQUENCY, frequency);
     DDV_MinMaxInt(dx, frequency, kFrequencyRule.low, kFrequencyRule.high);
-    DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_PICTURE)), picture);
+    DDX_Text(dx, IDC_PICTURE, picture);
     DDV_MinMaxInt(dx, picture, kPictureRule.low, kPictureRule.high);
-    DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_PICTURE_M)), pictureM);
+    DDX_Text(dx, IDC_PICTURE_M, pictureM);
     DDV_MinMaxInt(dx, pictureM, kFirstRule.low, kFirstRule.high);
-    DDX_Text(dx, qobject_cast<QLineEdit*>(GetDlgItem(IDC_PICTURE_N)), pictureN);
+    DDX_Text(dx, IDC_PICTURE_N, pictureN);
     DDV_MinMaxInt(dx, pictureN, kLastRule.low, kLastRule.high);
 }
 
@@ -147,24 +125,23 @@ bool CLumoraDlg::OnInitDialog()
 {
     CDialogEx::OnInitDialog();
 
-    const QString aboutText = QString::fromUtf8(LoadResourceString(IDS_ABOUTBOX));
-    if (QMenu* menu = GetSystemMenu(); menu != nullptr) {
-        QAction* sequenceFile = menu->addAction(QStringLiteral("Project Sequence File..."));
-        sequenceFile->setData(SequenceFileCommand);
-        QAction* leds = menu->addAction(QStringLiteral("LED Currents..."));
-        leds->setData(LedCurrentsCommand);
-        menu->addSeparator();
-        moduleMenu_ = menu->addMenu(QStringLiteral("Module"));
-        connect(moduleMenu_, &QMenu::aboutToShow, this, &CLumoraDlg::RefreshModules);
-        QAction* disconnect = menu->addAction(QStringLiteral("Disconnect"));
-        disconnect->setData(DisconnectCommand);
-        menuActions_ = {sequenceFile, leds, moduleMenu_->menuAction(), disconnect};
-        if (!aboutText.isEmpty()) {
-            menu->addSeparator();
-            menu->addAction(aboutText)->setData(AboutCommand);
+    const std::string aboutText = LoadResourceString(IDS_ABOUTBOX);
+    if (CMenu* menu = GetSystemMenu(); menu != nullptr && !menuBuilt_) {
+        menuBuilt_ = true;
+        menu->AppendMenu(MF_STRING, SequenceFileCommand, "Project Sequence File...");
+        menu->AppendMenu(MF_STRING, LedCurrentsCommand, "LED Currents...");
+        menu->AppendMenu(MF_SEPARATOR);
+        moduleMenu_.CreatePopupMenu();
+        modulePosition_ = static_cast<unsigned>(menu->GetMenuItemCount());
+        menu->AppendPopup(moduleMenu_, "Module");
+        menu->AppendMenu(MF_STRING, DisconnectCommand, "Disconnect");
+        if (!aboutText.empty()) {
+            menu->AppendMenu(MF_SEPARATOR);
+            menu->AppendMenu(MF_STRING, AboutCommand, aboutText);
         }
     }
-    setWindowIcon(appIcon);
+    SetIcon(appIcon, true);
+    SetIcon(appIcon, false);
     return true;
 }
 
@@ -228,66 +205,90 @@ void CLumoraDlg::OnCancel()
     CDialogEx::OnCancel();
 }
 
-void CLumoraDlg::closeEvent(QCloseEvent* event)
+void CLumoraDlg::OnClose()
 {
     if (ActionRunning()) {
         closeRequest_ = CloseRequest::Cancel;
-        event->ignore();
         return;
     }
-    CDialogEx::closeEvent(event);
+    CDialogEx::OnClose();
 }
 
-void CLumoraDlg::paintEvent(QPaintEvent* event)
+void CLumoraDlg::OnTimer(unsigned id)
 {
-    if (!isMinimized()) {
-        CDialogEx::paintEvent(event);
+    if (id == kProgressTimer) {
+        PollAction();
+    }
+}
+
+void CLumoraDlg::OnInitMenuPopup(CMenu* popup)
+{
+    if (popup == &moduleMenu_) {
+        RefreshModules();
+    }
+}
+
+void CLumoraDlg::OnDescriptorReadable(int) { OnModulesChanged(); }
+
+// The minimised window shows the icon centred in its client area.
+void CLumoraDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CDialogEx::OnPaint();
         return;
     }
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
-    const int size = style()->pixelMetric(QStyle::PM_LargeIconSize);
-    painter.drawPixmap(IconOrigin(width(), size), IconOrigin(height(), size), appIcon.pixmap(size, size));
+    CPaintDC dc(this);
+    dc.EraseIconBackground();
+    const PixelRect client = GetClientRect();
+    dc.DrawIcon(IconOrigin(client.width, GetSystemMetrics(SM_CXICON)),
+                IconOrigin(client.height, GetSystemMetrics(SM_CYICON)), appIcon);
 }
 
-void CLumoraDlg::changeEvent(QEvent* event)
+HICON CLumoraDlg::OnQueryDragIcon() { return appIcon; }
+
+// The dialog's own items of the system menu: off while an action runs.
+void CLumoraDlg::EnableMenu(bool enable)
 {
-    if (event->type() == QEvent::PaletteChange) {
-        StyleStatus();
+    CMenu* menu = GetSystemMenu();
+    if (!menuBuilt_ || menu == nullptr) {
+        return;
     }
-    CDialogEx::changeEvent(event);
+    const unsigned state = enable ? MF_ENABLED : MF_GRAYED;
+    for (const unsigned command : {SequenceFileCommand, LedCurrentsCommand, DisconnectCommand}) {
+        menu->EnableMenuItem(command, MF_BYCOMMAND | state);
+    }
+    menu->EnableMenuItem(modulePosition_, MF_BYPOSITION | state);
 }
 
 void CLumoraDlg::StartAction(const Action& action, int button)
 {
     running_ = action;
-    startedBy_ = button != IDC_STATIC ? GetDlgItem(button) : QApplication::focusWidget();
+    CWnd* const focused = GetFocusedControl();
+    startedBy_ = button != IDC_STATIC ? button : focused != nullptr ? focused->GetDlgCtrlID() : IDC_STATIC;
     closeRequest_ = CloseRequest::None;
     // Input for the actions is dropped while one runs: every control of the
     // template but Cancel is disabled, so clicks and keys reach none of them.
     disabled_.clear();
-    QWidget* const cancel = GetDlgItem(IDCANCEL);
-    for (QWidget* control : Controls()) {
-        if (control->isEnabled() && control != cancel) {
-            disabled_.emplace_back(control);
-            control->setEnabled(false);
+    CWnd* const cancel = GetDlgItem(IDCANCEL);
+    for (CWnd* control : Controls()) {
+        if (control->IsWindowEnabled() && control != cancel) {
+            disabled_.push_back(control);
+            control->EnableWindow(false);
         }
     }
-    for (QAction* item : menuActions_) {
-        item->setEnabled(false);
-    }
+    EnableMenu(false);
     // Cancel stays clickable, but takes no focus meanwhile, so that Enter or
     // Space meant for the disabled button cancels nothing.
-    cancelFocus_ = cancel != nullptr ? cancel->focusPolicy() : Qt::NoFocus;
     if (cancel != nullptr) {
-        cancel->setFocusPolicy(Qt::NoFocus);
-        if (QApplication::focusWidget() == cancel || QApplication::focusWidget() == nullptr) {
-            setFocus(Qt::OtherFocusReason);
+        cancelTakesFocus_ = cancel->TakesFocus();
+        cancel->SetTakesFocus(false);
+        if (CWnd* now = GetFocusedControl(); now == cancel || now == nullptr) {
+            SetFocus();
         }
     }
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    BeginWaitCursor();
     progress_ = std::make_unique<ProgressMonitor>(action);
-    ShowStatus(QString::fromStdString(progress_->Text(std::chrono::steady_clock::now())), Severity::Ok);
+    ShowStatus(progress_->Text(std::chrono::steady_clock::now()), Severity::Ok);
 
     actionDone_.store(false, std::memory_order_relaxed);
     ClearCancel();
@@ -297,7 +298,7 @@ void CLumoraDlg::StartAction(const Action& action, int button)
         record_ = record.run;
         actionDone_.store(true, std::memory_order_release);
     });
-    progressTimer_->start();
+    SetTimer(kProgressTimer, kProgressMilliseconds);
 }
 
 void CLumoraDlg::PollAction()
@@ -306,34 +307,30 @@ void CLumoraDlg::PollAction()
         FinishAction();
         return;
     }
-    ShowStatus(QString::fromStdString(progress_->Text(std::chrono::steady_clock::now())), Severity::Ok);
+    ShowStatus(progress_->Text(std::chrono::steady_clock::now()), Severity::Ok);
 }
 
 void CLumoraDlg::FinishAction()
 {
-    progressTimer_->stop();
+    KillTimer(kProgressTimer);
     worker_.join();
     const Action finished = *running_;
     running_.reset();
     progress_.reset();
-    QApplication::restoreOverrideCursor();
-    for (const QPointer<QWidget>& control : disabled_) {
-        if (control != nullptr) {
-            control->setEnabled(true);
-        }
+    EndWaitCursor();
+    for (CWnd* control : disabled_) {
+        control->EnableWindow(true);
     }
     disabled_.clear();
-    for (QAction* item : menuActions_) {
-        item->setEnabled(true);
-    }
-    if (QWidget* cancel = GetDlgItem(IDCANCEL); cancel != nullptr) {
-        cancel->setFocusPolicy(cancelFocus_);
+    EnableMenu(true);
+    if (CWnd* cancel = GetDlgItem(IDCANCEL); cancel != nullptr) {
+        cancel->SetTakesFocus(cancelTakesFocus_);
     }
 
-    ShowStatus(QString::fromStdString(outcome_.text), outcome_.severity);
+    ShowStatus(outcome_.text, outcome_.severity);
     ShowConnection();
-    if (startedBy_ != nullptr) {
-        startedBy_->setFocus(Qt::OtherFocusReason);
+    if (CWnd* startedBy = GetDlgItem(startedBy_); startedBy != nullptr) {
+        startedBy->SetFocus();
     }
     // The open module went while the action ran: once it is over, it is
     // closed as when it goes between actions.
@@ -346,35 +343,22 @@ void CLumoraDlg::FinishAction()
         OnOK();
     } else if (request == CloseRequest::Cancel) {
         OnCancel();
-    } else if (OffersStartAnyway(finished, record_) && hooks.ask &&
-               hooks.ask(this, QString::fromStdString(StartAnywayQuestion(record_)))) {
+    } else if (OffersStartAnyway(finished, record_) && hooks.ask && hooks.ask(*this, StartAnywayQuestion(record_))) {
         Action again = finished;
         again.startAnyway = true;
         StartAction(again, IDC_STATIC);
     }
 }
 
-void CLumoraDlg::ShowStatus(const QString& text, Severity severity)
+void CLumoraDlg::ShowStatus(const std::string& text, Severity severity)
 {
     statusSeverity_ = severity;
-    const QString mark = severity == Severity::Failure   ? QStringLiteral("\u2716 ")
-                         : severity == Severity::Warning ? QStringLiteral("\u26A0 ")
-                                                         : QString();
-    statusLine_->setText(mark + text);
-    statusLine_->setToolTip(text);
-    StyleStatus();
-}
-
-void CLumoraDlg::StyleStatus()
-{
-    QPalette colours = palette();
-    if (statusSeverity_ != Severity::Ok) {
-        colours.setColor(QPalette::WindowText, MarkColor(statusSeverity_, colours.color(QPalette::Window)));
-    }
-    statusLine_->setPalette(colours);
-    QFont bold = font();
-    bold.setBold(statusSeverity_ != Severity::Ok);
-    statusLine_->setFont(bold);
+    const char* const mark = severity == Severity::Failure   ? "\u2716 "
+                             : severity == Severity::Warning ? "\u26A0 "
+                                                             : "";
+    statusLine_->SetWindowText(mark + text);
+    statusLine_->SetToolTip(text);
+    statusLine_->SetEmphasis(EmphasisOf(severity));
 }
 
 void CLumoraDlg::OnProjectFullFringes()
@@ -392,7 +376,7 @@ void CLumoraDlg::OnProjectRange()
     }
     const Action range{.kind = ActionKind::Range, .frequency = frequency, .first = pictureM, .last = pictureN};
     if (BrokenRule(range).rangeOrder) {
-        PromptAndFocus(hooks.prompt, this, GetDlgItem(IDC_PICTURE_M), Sentence(RangeOrderProblem()));
+        PromptAndFocus(hooks.prompt, *this, GetDlgItem(IDC_PICTURE_M), Sentence(RangeOrderProblem()));
         return;
     }
     StartAction(range, IDC_PROJECT_RANGE);
@@ -424,19 +408,17 @@ void CLumoraDlg::OnProjectSequenceFile()
     if (ActionRunning() || !hooks.chooseFile) {
         return;
     }
-    const QString path =
-        hooks.chooseFile(this, QStringLiteral("Project Sequence File"), QStringLiteral("Sequence files (*.toml)"));
-    if (path.isEmpty()) {
+    const std::string path = hooks.chooseFile(*this, "Project Sequence File", {"Sequence files", "*.toml"});
+    if (path.empty()) {
         return;
     }
-    const SequenceRequest request =
-        ReadSequenceAction(QFile::encodeName(path).toStdString(), QFileInfo(path).fileName().toStdString());
+    const SequenceRequest request = ReadSequenceAction(path, FileNameOf(path));
     if (!request.errors.empty()) {
-        QStringList lines;
+        std::string lines = "The sequence file has errors; nothing was sent.\n";
         for (const std::string& line : request.errorLines) {
-            lines << QString::fromStdString(line);
+            lines += "\n" + line;
         }
-        hooks.prompt(this, QStringLiteral("The sequence file has errors; nothing was sent.\n\n") + lines.join('\n'));
+        hooks.prompt(*this, lines);
         return;
     }
     StartAction(request.action, IDC_STATIC);
@@ -447,12 +429,12 @@ void CLumoraDlg::OnProjectSequenceFile()
 void CLumoraDlg::ShowConnection()
 {
     usbConnected = deviceConnected != 0 ? 1 : 0;
-    qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED))->setChecked(usbConnected != 0);
+    static_cast<CButton*>(GetDlgItem(IDC_USB_CONNECTED))->SetCheck(usbConnected);
 }
 
 void CLumoraDlg::OnUsbConnectedClicked()
 {
-    qobject_cast<QCheckBox*>(GetDlgItem(IDC_USB_CONNECTED))->setChecked(usbConnected != 0);
+    static_cast<CButton*>(GetDlgItem(IDC_USB_CONNECTED))->SetCheck(usbConnected);
 }
 
 void CLumoraDlg::OnLedCurrents()
@@ -465,7 +447,7 @@ void CLumoraDlg::OnLedCurrents()
     leds.red = leds_[0];
     leds.green = leds_[1];
     leds.blue = leds_[2];
-    if (hooks.runModal(leds) != QDialog::Accepted) {
+    if (hooks.runModal(leds) != IDOK) {
         return;
     }
     leds_ = {leds.red, leds.green, leds.blue};
@@ -480,7 +462,7 @@ void CLumoraDlg::OnDisconnect()
     const OpenModule closed = deviceConnected != 0 ? OpenedModule() : OpenModule{};
     ReleaseDevice();
     const Outcome outcome = Disconnected(closed);
-    ShowStatus(QString::fromStdString(outcome.text), outcome.severity);
+    ShowStatus(outcome.text, outcome.severity);
     ShowConnection();
 }
 
@@ -495,7 +477,7 @@ void CLumoraDlg::OnModuleEntry(unsigned index)
     const bool clears = index >= modules_.size() || EntryChoice(modules_[index]).value == chosen.value;
     SelectModule(clears ? ModuleChoice{} : EntryChoice(modules_[index]));
     const Outcome outcome = ModuleChosen(SelectedModule().value);
-    ShowStatus(QString::fromStdString(outcome.text), outcome.severity);
+    ShowStatus(outcome.text, outcome.severity);
 }
 
 // Lists the modules into the Module submenu as it opens: port, serial and
@@ -504,14 +486,16 @@ void CLumoraDlg::OnModuleEntry(unsigned index)
 // unseen. Calls the HID library, so never while an action runs.
 void CLumoraDlg::RefreshModules()
 {
-    if (moduleMenu_ == nullptr || ActionRunning()) {
+    if (!menuBuilt_ || ActionRunning()) {
         return;
     }
     modules_ = ListModules();
     if (modules_.size() > kModuleEntries) {
         modules_.resize(kModuleEntries);
     }
-    moduleMenu_->clear();
+    while (moduleMenu_.GetMenuItemCount() > 0) {
+        moduleMenu_.DeleteMenu(0, MF_BYPOSITION);
+    }
     const std::string open = deviceConnected != 0 ? OpenedModule().path : std::string();
     const std::string& chosen = SelectedModule().value;
     bool chosenListed = chosen.empty();
@@ -524,20 +508,16 @@ void CLumoraDlg::RefreshModules()
             text += "   " + Printable(module.serial);
         }
         text += "   (" + state + ")";
-        QAction* entry = moduleMenu_->addAction(QString::fromStdString(text));
-        entry->setData(ModuleCommandFirst + 0x10 * static_cast<unsigned>(i));
-        entry->setCheckable(true);
-        entry->setChecked(key == chosen);
+        moduleMenu_.AppendMenu(MF_STRING | (key == chosen ? MF_CHECKED : MF_UNCHECKED),
+                               ModuleCommandFirst + 0x10 * static_cast<unsigned>(i), text);
         chosenListed = chosenListed || key == chosen;
     }
     if (!chosenListed) {
-        QAction* entry = moduleMenu_->addAction(QString::fromStdString(Printable(chosen) + "   (not attached)"));
-        entry->setData(ModuleCommandFirst + 0x10 * kModuleEntries);
-        entry->setCheckable(true);
-        entry->setChecked(true);
+        moduleMenu_.AppendMenu(MF_STRING | MF_CHECKED, ModuleCommandFirst + 0x10 * kModuleEntries,
+                               Printable(chosen) + "   (not attached)");
     }
-    if (moduleMenu_->isEmpty()) {
-        moduleMenu_->addAction(QStringLiteral("No module attached"))->setEnabled(false);
+    if (moduleMenu_.GetMenuItemCount() == 0) {
+        moduleMenu_.AppendMenu(MF_STRING | MF_GRAYED, 0, "No module attached");
     }
 }
 
@@ -556,7 +536,7 @@ void CLumoraDlg::OnModulesChanged()
             ReleaseUnplugged(change.port);
         }
     }
-    if (moduleMenu_ != nullptr && moduleMenu_->isVisible()) {
+    if (menuBuilt_ && moduleMenu_.IsShown()) {
         RefreshModules();  // the open menu follows; a closed one is listed afresh when it opens
     }
 }
@@ -572,14 +552,14 @@ void CLumoraDlg::ReleaseUnplugged(const std::string& key)
     }
     ReleaseDevice();
     const Outcome outcome = ModuleUnplugged(key);
-    ShowStatus(QString::fromStdString(outcome.text), outcome.severity);
+    ShowStatus(outcome.text, outcome.severity);
     ShowConnection();
 }
 
 void CLumoraDlg::OnHelp()
 {
     if (hooks.help) {
-        hooks.help(this);
+        hooks.help(*this);
     }
 }
 

@@ -15,19 +15,12 @@
 #include "link/commands.h"
 #include "ui/dialog.h"
 
-#include <QIcon>
-#include <QPointer>
-
 #include <array>
 #include <atomic>
 #include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
-
-class QLabel;
-class QMenu;
-class QTimer;
 
 namespace lumora {
 class ModuleWatcher;
@@ -49,24 +42,18 @@ inline constexpr unsigned DisconnectCommand = 0x0050;
 inline constexpr unsigned ModuleCommandFirst = 0x0100;
 inline constexpr unsigned kModuleEntries = 16;
 
-// Where the minimised window draws its icon along one axis: the difference
-// halved with truncation toward zero, (36, 32) -> 2 and (0, 32) -> -15.
-int IconOrigin(int clientExtent, int iconExtent);
-
 class CLumoraDlg : public CDialogEx {
-    Q_OBJECT
-
 public:
     // Puts the link into its start-up state: no device open, the HID library
     // released once.
-    explicit CLumoraDlg(QWidget* parent = nullptr);
+    explicit CLumoraDlg(CWnd* parent = nullptr);
     ~CLumoraDlg() override;
 
     // The About box for command ids whose masked value is AboutCommand; every
     // other id goes to the default processing.
     void OnSysCommand(unsigned id) override;
 
-    QIcon appIcon;
+    HICON appIcon;
     int usbConnected = 0;  // check box 1005
     int frequency = 10;    // Hz, edit 1010
     int picture = 12;      // edit 1011
@@ -76,10 +63,10 @@ public:
     // Whether an action is running right now.
     bool ActionRunning() const { return running_.has_value(); }
     // The status line, and how its last outcome went.
-    QLabel* StatusLine() const { return statusLine_; }
+    CStatic* StatusLine() const { return statusLine_; }
     Severity StatusSeverity() const { return statusSeverity_; }
     // The Module submenu, and the modules its entries stand for.
-    QMenu* ModuleMenu() const { return moduleMenu_; }
+    CMenu* ModuleMenu() { return &moduleMenu_; }
     const std::vector<ModuleInfo>& ListedModules() const { return modules_; }
     // The last LED currents set, which the LED dialog starts from.
     const std::array<int, 3>& LedCurrents() const { return leds_; }
@@ -90,16 +77,19 @@ protected:
     void OnCommand(int id) override;
     void OnOK() override;
     void OnCancel() override;
-    void closeEvent(QCloseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void OnClose() override;
+    void OnTimer(unsigned id) override;
+    void OnInitMenuPopup(CMenu* popup) override;
+    void OnDescriptorReadable(int fd) override;
+    void OnPaint() override;
+    HICON OnQueryDragIcon() override;
 
 private:
     void StartAction(const Action& action, int button);
     void PollAction();
     void FinishAction();
-    void ShowStatus(const QString& text, Severity severity);
-    void StyleStatus();
+    void ShowStatus(const std::string& text, Severity severity);
+    void EnableMenu(bool enable);
 
     void OnProjectFullFringes();
     void OnProjectRange();
@@ -126,15 +116,15 @@ private:
     };
     static const MessageMapEntry kMessageMap[];
 
-    QLabel* statusLine_;
-    std::vector<QAction*> menuActions_;  // the menu's actions, off while an action runs
-    QMenu* moduleMenu_ = nullptr;
+    CStatic* statusLine_ = nullptr;
+    CMenu moduleMenu_;
+    bool menuBuilt_ = false;           // the system menu has the dialog's items
+    unsigned modulePosition_ = 0;      // the Module submenu's place in it
     std::vector<ModuleInfo> modules_;   // as the Module submenu lists them
     std::array<int, 3> leds_{kLedCurrent, kLedCurrent, kLedCurrent};
     std::unique_ptr<ModuleWatcher> watcher_;
     std::vector<std::string> unpluggedMeanwhile_;  // ports that went during the running action
     Severity statusSeverity_ = Severity::Ok;
-    QTimer* progressTimer_;
 
     // The running action. The worker thread writes outcome_ and then sets
     // actionDone_; the window's thread reads outcome_ only after joining it.
@@ -144,9 +134,9 @@ private:
     Outcome outcome_;
     RunRecord record_;
     std::unique_ptr<ProgressMonitor> progress_;
-    QPointer<QWidget> startedBy_;
-    std::vector<QPointer<QWidget>> disabled_;
-    Qt::FocusPolicy cancelFocus_ = Qt::StrongFocus;  // Cancel's own, while an action borrows it
+    int startedBy_ = IDC_STATIC;     // the control that gets the focus back
+    std::vector<CWnd*> disabled_;    // the controls the action disabled
+    bool cancelTakesFocus_ = true;   // Cancel's own, while an action borrows it
     enum class CloseRequest { None, Ok, Cancel };
     CloseRequest closeRequest_ = CloseRequest::None;
 };

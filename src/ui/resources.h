@@ -1,12 +1,12 @@
-// The resources the dialogs share: the application icon, built from the
-// PNGs rendered from resources/lumora.svg.
+// The resources the dialogs share: the application icon (IDR_MAINFRAME), at
+// 16, 24, 32, 48 and 256 pixels, rendered from resources/lumora.svg.
 #pragma once
 
-#include <QIcon>
+#include "ui/wnd.h"
 
 namespace lumora::ui {
 
-// The application icon at 16, 24, 32, 48 and 256 pixels.
-QIcon LoadAppIcon();
+// The application icon; it lives as long as the application.
+HICON LoadAppIcon();
 
 }  // namespace lumora::ui

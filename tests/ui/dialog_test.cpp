@@ -12,10 +12,12 @@
 #include "ui/lumora_app.h"
 #include "ui/led_dlg.h"
 #include "ui/lumora_dlg.h"
+#include "ui/qt/qt_window.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -55,6 +57,9 @@ QStringList CallNames()
     }
     return names;
 }
+
+// The window behind a dialog of the layer.
+QDialog* Q(CDialogEx& dialog) { return qobject_cast<QDialog*>(QtWidget(dialog)); }
 
 const int kFieldIds[] = {IDC_FREQUENCY, IDC_PICTURE, IDC_PICTURE_M, IDC_PICTURE_N};
 
@@ -106,9 +111,11 @@ private:
     QStringList aboutCaptions;
     int helpShown = 0;
 
-    QPushButton* Button(int id) { return qobject_cast<QPushButton*>(dlg->GetDlgItem(id)); }
-    QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(dlg->GetDlgItem(id)); }
-    QCheckBox* Box() { return qobject_cast<QCheckBox*>(dlg->GetDlgItem(IDC_USB_CONNECTED)); }
+    QDialog* W() { return Q(*dlg); }
+    QPushButton* Button(int id) { return qobject_cast<QPushButton*>(QtWidget(dlg->GetDlgItem(id))); }
+    QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(QtWidget(dlg->GetDlgItem(id))); }
+    QCheckBox* Box() { return qobject_cast<QCheckBox*>(QtWidget(dlg->GetDlgItem(IDC_USB_CONNECTED))); }
+    QLabel* Status() { return qobject_cast<QLabel*>(QtWidget(dlg->StatusLine())); }
     // Clicks and lets the action that the click started run to its end.
     void Click(int id)
     {
@@ -129,7 +136,7 @@ private:
     // The context menu's own items, by their command ids.
     QAction* MenuItem(unsigned command)
     {
-        for (QAction* item : dlg->GetSystemMenu()->actions()) {
+        for (QAction* item : QtMenu(dlg->GetSystemMenu())->actions()) {
             if (item->data().toUInt() == command) {
                 return item;
             }
@@ -140,9 +147,9 @@ private:
     // The Module submenu as it opens.
     QStringList ModuleEntries()
     {
-        emit dlg->ModuleMenu()->aboutToShow();
+        emit QtMenu(dlg->ModuleMenu())->aboutToShow();
         QStringList entries;
-        for (QAction* entry : dlg->ModuleMenu()->actions()) {
+        for (QAction* entry : QtMenu(dlg->ModuleMenu())->actions()) {
             entries << (entry->isChecked() ? "[x] " : "[ ] ") + entry->text();
         }
         return entries;
@@ -164,32 +171,36 @@ private slots:
         helpShown = 0;
 
         dlg = std::make_unique<CLumoraDlg>();
-        dlg->hooks.prompt = [this](QWidget* parent, const QString& text) {
-            QVERIFY(parent == dlg.get() || parent->parentWidget() == dlg.get());  // or a dialog of its own
-            prompts << text;
+        dlg->hooks.prompt = [this](CWnd& parent, const std::string& text) {
+            // the main dialog, or a dialog of its own
+            QVERIFY(&parent == dlg.get() || static_cast<CDialogEx&>(parent).GetParent() == dlg.get());
+            prompts << QString::fromStdString(text);
         };
-        dlg->hooks.runModal = [this](QDialog& box) {
-            aboutCaptions << box.windowTitle();
-            [&] { QCOMPARE(box.parentWidget(), dlg.get()); }();
+        dlg->hooks.runModal = [this](CDialogEx& box) {
+            aboutCaptions << Q(box)->windowTitle();
+            [&] { QCOMPARE(box.GetParent(), static_cast<CWnd*>(dlg.get())); }();
             return 0;
         };
-        dlg->hooks.help = [this](QWidget* parent) {
-            QCOMPARE(parent, dlg.get());
+        dlg->hooks.help = [this](CWnd& parent) {
+            QCOMPARE(&parent, static_cast<CWnd*>(dlg.get()));
             ++helpShown;
         };
         chosenFile.clear();
-        dlg->hooks.chooseFile = [this](QWidget*, const QString&, const QString& filter) {
-            [&] { QCOMPARE(filter, QStringLiteral("Sequence files (*.toml)")); }();
-            return chosenFile;
+        dlg->hooks.chooseFile = [this](CWnd&, const std::string&, const FileFilter& filter) {
+            [&] {
+                QCOMPARE(filter.name, std::string("Sequence files"));
+                QCOMPARE(filter.pattern, std::string("*.toml"));
+            }();
+            return QFile::encodeName(chosenFile).toStdString();
         };
         questions.clear();
-        dlg->hooks.ask = [this](QWidget* parent, const QString& question) {
-            [&] { QCOMPARE(parent, dlg.get()); }();
-            questions << question;
+        dlg->hooks.ask = [this](CWnd& parent, const std::string& question) {
+            [&] { QCOMPARE(&parent, static_cast<CWnd*>(dlg.get())); }();
+            questions << QString::fromStdString(question);
             return answer;
         };
         answer = false;
-        dlg->show();
+        W()->show();
     }
 
     void cleanup()
@@ -205,13 +216,13 @@ private slots:
         QCOMPARE(CallNames(), QStringList{"hid_exit"});
         QCOMPARE(lumora::deviceConnected, 0);
 
-        QCOMPARE(dlg->windowTitle(), QStringLiteral("Lumora"));
+        QCOMPARE(W()->windowTitle(), QStringLiteral("Lumora"));
         QCOMPARE(Fields(), (QStringList{"10", "12", "10", "20"}));
         QVERIFY(!Box()->isChecked());
-        QCOMPARE(dlg->focusWidget(), Button(IDOK));
+        QCOMPARE(W()->focusWidget(), Button(IDOK));
         QVERIFY(Button(IDOK)->isDefault());
-        QVERIFY(!dlg->windowIcon().isNull());
-        QVERIFY(!(dlg->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QVERIFY(!W()->windowIcon().isNull());
+        QVERIFY(!(W()->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
         // Tab order is template order, labels skipped.
         QList<int> tabOrder;
@@ -226,7 +237,7 @@ private slots:
                                        1009, 1010, 1011, 1012, 1013}));
 
         // The system menu ends with a separator and the About item.
-        const QList<QAction*> items = dlg->GetSystemMenu()->actions();
+        const QList<QAction*> items = QtMenu(dlg->GetSystemMenu())->actions();
         QVERIFY(items.size() >= 2);
         QVERIFY(items[items.size() - 2]->isSeparator());
         QCOMPARE(items.last()->text(), QStringLiteral("&About Lumora..."));
@@ -235,22 +246,21 @@ private slots:
 
     void controlsSitAtTheirTemplatePlacesAndStayThereWhenResized()
     {
-        const BaseUnits units = dlg->DialogBaseUnits();
         const auto expected = [&](const ControlTemplate& control) {
-            const PixelRect at = DialogUnitsToPixels(control.rect, units);
+            const PixelRect at = dlg->MapDialogRect(control.rect);
             return QRect(at.x, at.y, at.width, at.height);
         };
         for (int round = 0; round < 2; ++round) {
             const auto& controls = dlg->Template().controls;
             QCOMPARE(dlg->Controls().size(), controls.size());
             for (std::size_t i = 0; i < controls.size(); ++i) {
-                QCOMPARE(dlg->Controls()[i]->geometry(), expected(controls[i]));
+                QCOMPARE(QtWidget(dlg->Controls()[i])->geometry(), expected(controls[i]));
                 if (controls[i].id != IDC_STATIC && controls[i].kind != ControlKind::Edit) {
-                    QCOMPARE(qobject_cast<QAbstractButton*>(dlg->Controls()[i])->text(),
+                    QCOMPARE(qobject_cast<QAbstractButton*>(QtWidget(dlg->Controls()[i]))->text(),
                              QString::fromUtf8(controls[i].caption));
                 }
             }
-            dlg->resize(dlg->width() + 150, dlg->height() + 90);
+            W()->resize(W()->width() + 150, W()->height() + 90);
         }
     }
 
@@ -263,9 +273,9 @@ private slots:
         QTest::addColumn<QString>("prompt");  // empty: the action runs
         QTest::addColumn<int>("stored");      // the field's member afterwards
 
-        const QString integer = IntegerPrompt();
-        const QString frequency = RangePrompt(1, 120);
-        const QString picture = RangePrompt(1, 31);
+        const QString integer = QString::fromStdString(IntegerPrompt());
+        const QString frequency = QString::fromStdString(RangePrompt(1, 120));
+        const QString picture = QString::fromStdString(RangePrompt(1, 31));
 
         QTest::newRow("frequency 1") << int(IDC_FREQUENCY) << "1" << QString() << 1;
         QTest::newRow("frequency 120") << int(IDC_FREQUENCY) << "120" << QString() << 120;
@@ -314,7 +324,7 @@ private slots:
         } else {
             QCOMPARE(prompts, QStringList{prompt});
             QVERIFY(Sent().isEmpty());
-            QCOMPARE(dlg->focusWidget(), Edit(field));
+            QCOMPARE(W()->focusWidget(), Edit(field));
             QCOMPARE(Edit(field)->selectedText(), text);
         }
     }
@@ -325,9 +335,9 @@ private slots:
         Type(IDC_PICTURE, "5");
         Type(IDC_PICTURE_N, "99");
         Click(IDC_PROJECT_ONE_PICTURE);
-        QCOMPARE(prompts, QStringList{IntegerPrompt()});
+        QCOMPARE(prompts, QStringList{QString::fromStdString(IntegerPrompt())});
         QCOMPARE(dlg->picture, 12);  // the fields after the failing one were not read
-        QCOMPARE(dlg->focusWidget(), Edit(IDC_FREQUENCY));
+        QCOMPARE(W()->focusWidget(), Edit(IDC_FREQUENCY));
     }
 
     // Each exchanging button hands its action the values as typed.
@@ -384,7 +394,7 @@ private slots:
         QCOMPARE(prompts,
                  QStringList{"The first picture (M) must not be greater than the last picture (N)."});
         QVERIFY(Sent().isEmpty());
-        QCOMPARE(dlg->focusWidget(), Edit(IDC_PICTURE_M));
+        QCOMPARE(W()->focusWidget(), Edit(IDC_PICTURE_M));
         QCOMPARE(Fields(), (QStringList{"10", "12", "21", "20"}));
     }
 
@@ -490,13 +500,13 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("promptCount");
 
-        QTest::newRow("OK, valid") << "ok" << "10" << true << int(QDialog::Accepted) << 0;
+        QTest::newRow("OK, valid") << "ok" << "10" << true << int(IDOK) << 0;
         QTest::newRow("OK, invalid") << "ok" << "0" << false << 0 << 1;
-        QTest::newRow("Enter in a field, valid") << "enter" << "10" << true << int(QDialog::Accepted) << 0;
+        QTest::newRow("Enter in a field, valid") << "enter" << "10" << true << int(IDOK) << 0;
         QTest::newRow("Enter in a field, invalid") << "enter" << "x" << false << 0 << 1;
-        QTest::newRow("Cancel, invalid") << "cancel" << "x" << true << int(QDialog::Rejected) << 0;
-        QTest::newRow("Escape, invalid") << "escape" << "x" << true << int(QDialog::Rejected) << 0;
-        QTest::newRow("close command, invalid") << "close" << "x" << true << int(QDialog::Rejected) << 0;
+        QTest::newRow("Cancel, invalid") << "cancel" << "x" << true << int(IDCANCEL) << 0;
+        QTest::newRow("Escape, invalid") << "escape" << "x" << true << int(IDCANCEL) << 0;
+        QTest::newRow("close command, invalid") << "close" << "x" << true << int(IDCANCEL) << 0;
     }
 
     void closing()
@@ -521,9 +531,9 @@ private slots:
             dlg->OnSysCommand(SC_CLOSE);
         }
 
-        QCOMPARE(dlg->isVisible(), !closed);
+        QCOMPARE(W()->isVisible(), !closed);
         if (closed) {
-            QCOMPARE(dlg->result(), result);
+            QCOMPARE(W()->result(), result);
         }
         QCOMPARE(prompts.size(), promptCount);
         QVERIFY(Sent().isEmpty());
@@ -601,11 +611,11 @@ private slots:
         Click(button);
 
         text.replace("{path}", path).replace("{pid}", QString::number(::getpid())).replace("{self}", OwnProgramName());
-        QCOMPARE(dlg->StatusLine()->toolTip(), text);
-        QVERIFY2(dlg->StatusLine()->text().endsWith(text), qPrintable(dlg->StatusLine()->text()));
+        QCOMPARE(Status()->toolTip(), text);
+        QVERIFY2(Status()->text().endsWith(text), qPrintable(Status()->text()));
         QCOMPARE(int(dlg->StatusSeverity()), severity);
-        QCOMPARE(dlg->StatusLine()->text() != text, severity != int(lumora::Severity::Ok));  // failures carry a mark
-        QCOMPARE(dlg->StatusLine()->font().bold(), severity != int(lumora::Severity::Ok));
+        QCOMPARE(Status()->text() != text, severity != int(lumora::Severity::Ok));  // failures carry a mark
+        QCOMPARE(Status()->font().bold(), severity != int(lumora::Severity::Ok));
         if (button == IDC_CONNECT_USB) {
             QCOMPARE(Box()->isChecked(), severity == int(lumora::Severity::Ok));  // the tick follows the result
         }
@@ -629,17 +639,17 @@ private slots:
     {
         QFETCH(QColor, window);
         QFETCH(QColor, text);
-        QPalette palette = dlg->palette();
+        QPalette palette = W()->palette();
         palette.setColor(QPalette::Window, window);
         palette.setColor(QPalette::WindowText, text);
-        dlg->setPalette(palette);
+        W()->setPalette(palette);
         sim::SetModuleCount(0);
         Click(IDC_CONNECT_USB);
 
-        const QColor shown = dlg->StatusLine()->palette().color(QPalette::WindowText);
+        const QColor shown = Status()->palette().color(QPalette::WindowText);
         QVERIFY2(Contrast(shown, window) >= 4.5, qPrintable(shown.name()));
         QVERIFY(shown != text);  // marked, not plain text
-        QVERIFY(dlg->StatusLine()->font().bold());
+        QVERIFY(Status()->font().bold());
     }
 
     // A slow module holds the action at its first acknowledgement. Clicks and
@@ -649,7 +659,7 @@ private slots:
     {
         ConnectQuietly();
         PaintCounter counter;
-        dlg->StatusLine()->installEventFilter(&counter);
+        Status()->installEventFilter(&counter);
         sim::HoldReads();
         QPushButton* fringes = Button(IDC_PROJECT_FULL_FRINGES);
         fringes->setFocus();
@@ -663,17 +673,17 @@ private slots:
         QTest::mouseClick(Button(IDC_PAUSE), Qt::LeftButton);
         QTest::mouseClick(Box(), Qt::LeftButton);
         QTest::keyClicks(Edit(IDC_FREQUENCY), "99");
-        QTest::keyClick(dlg.get(), Qt::Key_Return);
+        QTest::keyClick(W(), Qt::Key_Return);
         counter.paints = 0;
         QTest::qWait(700);
         QVERIFY(counter.paints > 0);  // it kept painting while the command waited
-        QVERIFY2(dlg->StatusLine()->text().contains("waiting for the controller"),
-                 qPrintable(dlg->StatusLine()->text()));
-        QVERIFY(dlg->StatusLine()->text().startsWith("Project Full Fringes at 10 Hz: configuring the controller; "));
+        QVERIFY2(Status()->text().contains("waiting for the controller"),
+                 qPrintable(Status()->text()));
+        QVERIFY(Status()->text().startsWith("Project Full Fringes at 10 Hz: configuring the controller; "));
 
         sim::ReleaseReads();
         QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 10000));
-        QVERIFY(dlg->isVisible());  // Enter during the action closed nothing
+        QVERIFY(W()->isVisible());  // Enter during the action closed nothing
         const QStringList sent = Sent();
         QCOMPARE(sent.count("CmdLutAccess [02]"), 1);
         QVERIFY(!sent.contains("CmdPatternStartStop [01]"));
@@ -694,14 +704,14 @@ private slots:
         QStringList shown;
         while (dlg->ActionRunning()) {
             QTest::qWait(10);
-            if (shown.isEmpty() || shown.last() != dlg->StatusLine()->text()) {
-                shown << dlg->StatusLine()->text();
+            if (shown.isEmpty() || shown.last() != Status()->text()) {
+                shown << Status()->text();
             }
         }
         QVERIFY2(shown.size() >= 3, qPrintable(shown.join('\n')));
         QVERIFY(shown.filter("uploading the look-up tables").size() > 0);
         QVERIFY(shown.filter("starting the sequence").size() > 0);
-        QCOMPARE(dlg->StatusLine()->text(),
+        QCOMPARE(Status()->text(),
                  QStringLiteral("Project picture 12 at 10 Hz: sent; the controller accepted the tables; the sequence was started."));
     }
 
@@ -728,13 +738,13 @@ private slots:
         if (how == "button") {
             QTest::mouseClick(Button(IDCANCEL), Qt::LeftButton);
         } else {
-            QTest::keyClick(dlg.get(), Qt::Key_Escape);
+            QTest::keyClick(W(), Qt::Key_Escape);
         }
         QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 2000));
         qInfo("Cancel to the status line: %lld ms", static_cast<long long>(cancelled.elapsed()));
-        QVERIFY(dlg->isVisible());
+        QVERIFY(W()->isVisible());
         QCOMPARE(Sent(), QStringList{"CmdDisplayMode [01]"});
-        QCOMPARE(dlg->StatusLine()->text(),
+        QCOMPARE(Status()->text(),
                  QStringLiteral("\u26A0 Project Full Fringes at 10 Hz: cancelled after 1 of 29 commands; the sequence "
                                 "was not started; press STOP or run it again."));
         sim::SetRealTimeouts(false);
@@ -745,8 +755,8 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("result");
-        QTest::newRow("close command") << "close" << int(QDialog::Rejected);
-        QTest::newRow("window closed") << "window" << int(QDialog::Rejected);
+        QTest::newRow("close command") << "close" << int(IDCANCEL);
+        QTest::newRow("window closed") << "window" << int(IDCANCEL);
     }
 
     void closingDuringAnActionWaitsForItsEnd()
@@ -760,15 +770,15 @@ private slots:
         if (how == "close") {
             dlg->OnSysCommand(SC_CLOSE);
         } else if (how == "escape") {
-            QTest::keyClick(dlg.get(), Qt::Key_Escape);
+            QTest::keyClick(W(), Qt::Key_Escape);
         } else {
-            dlg->close();
+            W()->close();
         }
         QTest::qWait(50);
-        QVERIFY(dlg->isVisible());
+        QVERIFY(W()->isVisible());
         sim::ReleaseReads();
-        QVERIFY(QTest::qWaitFor([this] { return !dlg->isVisible(); }, 10000));
-        QCOMPARE(dlg->result(), result);
+        QVERIFY(QTest::qWaitFor([this] { return !W()->isVisible(); }, 10000));
+        QCOMPARE(W()->result(), result);
         QCOMPARE(Sent(), QStringList{"CmdPatternStartStop [00]"});
     }
 
@@ -814,7 +824,7 @@ private slots:
         }
         sim::SetStatusSeries({static_cast<std::uint8_t>(status.toUInt(nullptr, 16))});
         ConnectQuietly();
-        QAction* item = dlg->GetSystemMenu()->actions().at(1);
+        QAction* item = QtMenu(dlg->GetSystemMenu())->actions().at(1);
         QCOMPARE(item->text(), QStringLiteral("Project Sequence File..."));
 
         item->trigger();
@@ -822,7 +832,7 @@ private slots:
 
         QCOMPARE(prompts, prompt.isEmpty() ? QStringList() : QStringList{prompt});
         QCOMPARE(Sent().size(), packets);
-        QCOMPARE(dlg->StatusLine()->text(), line);
+        QCOMPARE(Status()->text(), line);
         QVERIFY(item->isEnabled());
     }
 
@@ -846,37 +856,37 @@ private slots:
         dlg->OnSysCommand(command);
         dlg->OnSysCommand(command);  // and again each time
         QCOMPARE(aboutCaptions, (opens ? QStringList{"About Lumora", "About Lumora"} : QStringList{}));
-        QVERIFY(dlg->isVisible());
+        QVERIFY(W()->isVisible());
     }
 
     void aboutMenuItemDispatchesThroughTheSystemCommand()
     {
-        dlg->GetSystemMenu()->actions().last()->trigger();
+        QtMenu(dlg->GetSystemMenu())->actions().last()->trigger();
         QCOMPARE(aboutCaptions, QStringList{"About Lumora"});
-        dlg->GetSystemMenu()->actions().first()->trigger();  // "&Close"
-        QVERIFY(!dlg->isVisible());
+        QtMenu(dlg->GetSystemMenu())->actions().first()->trigger();  // "&Close"
+        QVERIFY(!W()->isVisible());
     }
 
     void aboutBoxShowsIconVersionAndOk()
     {
         CAboutDlg about(dlg.get());
-        about.show();
-        QCOMPARE(about.windowTitle(), QStringLiteral("About Lumora"));
-        const auto* icon = qobject_cast<QLabel*>(about.Controls()[0]);
-        const auto* text = qobject_cast<QLabel*>(about.Controls()[1]);
-        auto* ok = qobject_cast<QPushButton*>(about.GetDlgItem(IDOK));
+        Q(about)->show();
+        QCOMPARE(Q(about)->windowTitle(), QStringLiteral("About Lumora"));
+        const auto* icon = qobject_cast<QLabel*>(QtWidget(about.Controls()[0]));
+        const auto* text = qobject_cast<QLabel*>(QtWidget(about.Controls()[1]));
+        auto* ok = qobject_cast<QPushButton*>(QtWidget(about.GetDlgItem(IDOK)));
         QVERIFY(icon != nullptr && !icon->pixmap().isNull());
         QCOMPARE(text->text(), QStringLiteral("Lumora, Version 1.0"));
         QVERIFY(ok != nullptr && ok->isDefault());
         QCOMPARE(ok->text(), QStringLiteral("OK"));
-        QCOMPARE(about.focusWidget(), ok);
-        QCOMPARE(about.minimumSize(), about.maximumSize());  // fixed frame
+        QCOMPARE(Q(about)->focusWidget(), ok);
+        QCOMPARE(Q(about)->minimumSize(), Q(about)->maximumSize());  // fixed frame
 
-        QTest::keyClick(&about, Qt::Key_Escape);
-        QVERIFY(!about.isVisible());
-        about.show();
+        QTest::keyClick(Q(about), Qt::Key_Escape);
+        QVERIFY(!Q(about)->isVisible());
+        Q(about)->show();
         ok->click();
-        QVERIFY(!about.isVisible());
+        QVERIFY(!Q(about)->isVisible());
     }
 
     void helpButtonShowsTheOperatorHelp()
@@ -884,7 +894,7 @@ private slots:
         Click(ID_HELP);
         QCOMPARE(helpShown, 1);
         QVERIFY(Sent().isEmpty());
-        const QString text = OperatorHelpText();
+        const QString text = QString::fromStdString(OperatorHelpText());
         for (const char* mention : {"Project Full Fringes", "Project From M to N", "Project 1 Picture",
                                     "Project Cross", "ConnectUSB", "USB Connected ?", "START", "PAUSE", "STOP",
                                     "1 to 120", "1 to 31"}) {
@@ -917,8 +927,8 @@ private slots:
         QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
         QVERIFY(!Box()->isChecked());
 
-        dlg->ModuleMenu()->actions().at(1)->trigger();
-        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("ConnectUSB opens the module at port 1-2."));
+        QtMenu(dlg->ModuleMenu())->actions().at(1)->trigger();
+        QCOMPARE(Status()->text(), QStringLiteral("ConnectUSB opens the module at port 1-2."));
         Click(IDC_CONNECT_USB);
         QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
         QVERIFY(Box()->isChecked());
@@ -928,8 +938,8 @@ private slots:
         // The checked module unplugged stays chosen, so nothing falls back to the held one.
         sim::Unplug(sim::DefaultModule(1).path);
         QCOMPARE(ModuleEntries(), (QStringList{heldBy, "[x] 1-2   (not attached)"}));
-        dlg->ModuleMenu()->actions().at(1)->trigger();  // cleared: the first found again
-        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("ConnectUSB opens the first module found."));
+        QtMenu(dlg->ModuleMenu())->actions().at(1)->trigger();  // cleared: the first found again
+        QCOMPARE(Status()->text(), QStringLiteral("ConnectUSB opens the first module found."));
         QCOMPARE(ModuleEntries().size(), 1);
     }
 
@@ -952,20 +962,20 @@ private slots:
         QFETCH(QStringList, sent);
         ConnectQuietly();
         QStringList initial;
-        dlg->hooks.runModal = [&](QDialog& box) {
+        dlg->hooks.runModal = [&](CDialogEx& box) {
             auto& leds = static_cast<CLedCurrentsDlg&>(box);
-            box.show();
+            Q(box)->show();
             const int ids[] = {IDC_LED_RED, IDC_LED_GREEN, IDC_LED_BLUE};
             for (int i = 0; i < 3; ++i) {
-                auto* edit = qobject_cast<QLineEdit*>(leds.GetDlgItem(ids[i]));
+                auto* edit = qobject_cast<QLineEdit*>(QtWidget(leds.GetDlgItem(ids[i])));
                 initial << edit->text();
                 edit->setText(typed[i]);
             }
-            qobject_cast<QPushButton*>(leds.GetDlgItem(IDOK))->click();
-            if (box.isVisible()) {
-                qobject_cast<QPushButton*>(leds.GetDlgItem(IDCANCEL))->click();
+            qobject_cast<QPushButton*>(QtWidget(leds.GetDlgItem(IDOK)))->click();
+            if (Q(box)->isVisible()) {
+                qobject_cast<QPushButton*>(QtWidget(leds.GetDlgItem(IDCANCEL)))->click();
             }
-            return box.result();
+            return Q(box)->result();
         };
         MenuItem(LedCurrentsCommand)->trigger();
         QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
@@ -973,7 +983,7 @@ private slots:
         QCOMPARE(prompts, expectedPrompts);
         QCOMPARE(Sent(), sent);
         if (!sent.isEmpty()) {
-            QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("LED currents 10, 20, 30: sent."));
+            QCOMPARE(Status()->text(), QStringLiteral("LED currents 10, 20, 30: sent."));
             QCOMPARE(dlg->LedCurrents(), (std::array<int, 3>{10, 20, 30}));
         }
     }
@@ -984,14 +994,14 @@ private slots:
         QVERIFY(QTest::qWaitFor([this] { return !dlg->ActionRunning(); }, 5000));
         QVERIFY(Box()->isChecked());
         MenuItem(DisconnectCommand)->trigger();
-        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("Disconnect: the module at port 1-1 was closed and released."));
+        QCOMPARE(Status()->text(), QStringLiteral("Disconnect: the module at port 1-1 was closed and released."));
         QVERIFY(!Box()->isChecked());
         QCOMPARE(lumora::deviceConnected, 0);
         const int other = ::open(sim::DefaultModule(0).path.c_str(), O_RDONLY | O_CLOEXEC);
         QVERIFY(other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) == 0);  // the lock is free
         ::close(other);
         MenuItem(DisconnectCommand)->trigger();
-        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("Disconnect: no module was open."));
+        QCOMPARE(Status()->text(), QStringLiteral("Disconnect: no module was open."));
     }
 
     void startAnywayAfterRejectedTables_data()
@@ -1020,7 +1030,7 @@ private slots:
         QCOMPARE(questions,
                  QStringList{"The controller rejected the tables (status 0x05). Start the sequence anyway?"});
         QCOMPARE(Sent().size(), packets);
-        QVERIFY(dlg->StatusLine()->text().endsWith(yes ? "the sequence was started anyway." : "was not started."));
+        QVERIFY(Status()->text().endsWith(yes ? "the sequence was started anyway." : "was not started."));
     }
 
     // The open module unplugged: the box clears and the status line says so
@@ -1035,7 +1045,7 @@ private slots:
         sim::Unplug(sim::DefaultModule(0).path);
         QVERIFY(QTest::qWaitFor([this] { return !Box()->isChecked(); }, 1000));
         qInfo("Unplug to the status line: %lld ms", static_cast<long long>(noticed.elapsed()));
-        QCOMPARE(dlg->StatusLine()->text(), QStringLiteral("\u2716 The module at port 1-1 was unplugged."));
+        QCOMPARE(Status()->text(), QStringLiteral("\u2716 The module at port 1-1 was unplugged."));
         QCOMPARE(lumora::deviceConnected, 0);
         QCOMPARE(ModuleEntries(), QStringList{"[ ] No module attached"});
         QTest::qWait(100);
@@ -1053,19 +1063,19 @@ private slots:
         sim::SetModuleCount(2);
         ConnectQuietly();
         ModuleEntries();
-        QMenu* menu = dlg->GetSystemMenu();
-        menu->popup(dlg->mapToGlobal(QPoint(20, 20)));
+        QMenu* menu = QtMenu(dlg->GetSystemMenu());
+        menu->popup(W()->mapToGlobal(QPoint(20, 20)));
         QVERIFY(QTest::qWaitForWindowExposed(menu));
         QVERIFY(menu->grab().save(dir + "/context-menu.png"));
-        dlg->ModuleMenu()->popup(menu->geometry().topRight());
-        QVERIFY(QTest::qWaitForWindowExposed(dlg->ModuleMenu()));
-        QVERIFY(dlg->ModuleMenu()->grab().save(dir + "/module-menu.png"));
+        QtMenu(dlg->ModuleMenu())->popup(menu->geometry().topRight());
+        QVERIFY(QTest::qWaitForWindowExposed(QtMenu(dlg->ModuleMenu())));
+        QVERIFY(QtMenu(dlg->ModuleMenu())->grab().save(dir + "/module-menu.png"));
         menu->hide();
         CLedCurrentsDlg leds(dlg.get());
         leds.red = leds.green = leds.blue = 120;
-        leds.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&leds));
-        QVERIFY(leds.grab().save(dir + "/led-currents.png"));
+        Q(leds)->show();
+        QVERIFY(QTest::qWaitForWindowExposed(Q(leds)));
+        QVERIFY(Q(leds)->grab().save(dir + "/led-currents.png"));
     }
 
     void applicationEndsWhenTheDialogCloses()
@@ -1074,13 +1084,13 @@ private slots:
         dlg.reset();
         bool sawDialog = false;
         QTimer::singleShot(0, [&] {
-            auto* running = qobject_cast<CLumoraDlg*>(QApplication::activeModalWidget());
+            auto* running = dynamic_cast<CLumoraDlg*>(DialogOf(QApplication::activeModalWidget()));
             sawDialog = running != nullptr;
             if (running == nullptr) {
                 return;
             }
             if (closeWith != 0) {
-                qobject_cast<QPushButton*>(running->GetDlgItem(closeWith))->click();
+                qobject_cast<QPushButton*>(QtWidget(running->GetDlgItem(closeWith)))->click();
             } else {
                 running->OnSysCommand(SC_CLOSE);
             }

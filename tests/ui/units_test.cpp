@@ -77,9 +77,9 @@ private slots:
 
     void prompts()
     {
-        QCOMPARE(IntegerPrompt(), QStringLiteral("Please enter an integer."));
-        QCOMPARE(RangePrompt(1, 120), QStringLiteral("Please enter an integer between 1 and 120."));
-        QCOMPARE(RangePrompt(-5, 31), QStringLiteral("Please enter an integer between -5 and 31."));
+        QCOMPARE(IntegerPrompt(), std::string("Please enter an integer."));
+        QCOMPARE(RangePrompt(1, 120), std::string("Please enter an integer between 1 and 120."));
+        QCOMPARE(RangePrompt(-5, 31), std::string("Please enter an integer between -5 and 31."));
     }
 
     void dialogUnitsToPixels_data()
