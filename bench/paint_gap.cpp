@@ -11,6 +11,7 @@
 #include "sim/sim_controller.h"
 #include "ui/dialog_template.h"
 #include "ui/lumora_dlg.h"
+#include "ui/qt/qt_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,9 +69,10 @@ int main(int argc, char** argv)
     }
 
     lumora::ui::CLumoraDlg dialog;
-    dialog.show();
+    QWidget* window = lumora::ui::QtWidget(dialog);
+    window->show();
     QApplication::processEvents();
-    qobject_cast<QPushButton*>(dialog.GetDlgItem(lumora::ui::IDC_CONNECT_USB))->click();
+    qobject_cast<QPushButton*>(lumora::ui::QtWidget(dialog.GetDlgItem(lumora::ui::IDC_CONNECT_USB)))->click();
     while (dialog.ActionRunning()) {
         QTest::qWait(10);
     }
@@ -78,12 +80,12 @@ int main(int argc, char** argv)
     PaintClock clock;
     application.installEventFilter(&clock);
     QTimer damage;
-    QObject::connect(&damage, &QTimer::timeout, &dialog, [&dialog] { dialog.update(); });
+    QObject::connect(&damage, &QTimer::timeout, window, [window] { window->update(); });
     damage.start(10);
     clock.clock.start();
     QElapsedTimer total;
     total.start();
-    qobject_cast<QPushButton*>(dialog.GetDlgItem(lumora::ui::IDC_PROJECT_FULL_FRINGES))->click();
+    qobject_cast<QPushButton*>(lumora::ui::QtWidget(dialog.GetDlgItem(lumora::ui::IDC_PROJECT_FULL_FRINGES)))->click();
     while (dialog.ActionRunning()) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
@@ -91,6 +93,6 @@ int main(int argc, char** argv)
                 "(ending %.2f s after the press)\n",
                 static_cast<double>(total.elapsed()) / 1000, clock.paints, clock.longest,
                 static_cast<double>(clock.longestEnded) / 1000);
-    std::printf("status line: %s\n", qPrintable(dialog.StatusLine()->text()));
+    std::printf("status line: %s\n", dialog.StatusLine()->GetWindowText().c_str());
     return clock.longest <= 100 ? 0 : 1;
 }
