@@ -7,6 +7,7 @@
 // action's end, and exits 1 when it exceeds 100 ms.
 //
 //   lumora_paint_gap [--quick]   (--quick: 200 ms per silent command, not 2000)
+#include "link/link.h"
 #include "patterns/presets.h"
 #include "sim/sim_controller.h"
 #include "ui/dialog_template.h"
@@ -65,7 +66,9 @@ int main(int argc, char** argv)
     sim::SetStatusReply(sim::StatusReply::Silent);
     sim::SetRealTimeouts(!quick);
     if (quick) {
-        sim::SetReadDelay(std::chrono::milliseconds(200));
+        // A wait is read in slices, each sleeping the delay at most: a tenth
+        // of a slice each makes a silent command's 2000 ms take 200.
+        sim::SetReadDelay(std::chrono::milliseconds(lumora::kReadSliceMs / 10));
     }
 
     lumora::ui::CLumoraDlg dialog;
