@@ -237,6 +237,7 @@ TEST(Win32Dialog, EachMessageReachesItsHandler)
     ASSERT_TRUE(menu->AppendMenu(MF_STRING, 0x0030, "Item"));
     ASSERT_TRUE(menu->AppendPopup(popup, "Popup"));
     EXPECT_EQ(menu->GetMenuItemCount(), items + 2);
+    HMENU stray = ::CreatePopupMenu();
 
     struct Row {
         const char* name;
@@ -257,7 +258,9 @@ TEST(Win32Dialog, EachMessageReachesItsHandler)
         {"an item of a submenu", WM_COMMAND, MAKEWPARAM(0x0100, 0), 0, {"sys 256"}},
         {"a timer", WM_TIMER, 7, 0, {"timer 7"}},
         {"the popup opening", WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup.m_hMenu), 4, {"popup"}},
-        {"another menu opening", WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu->m_hMenu), MAKELPARAM(0, TRUE), {}},
+        {"the system menu opening", WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu->m_hMenu), MAKELPARAM(0, TRUE),
+         {"popup"}},
+        {"a menu of no CMenu opening", WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(stray), 0, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -265,6 +268,7 @@ TEST(Win32Dialog, EachMessageReachesItsHandler)
         SendMessageW(window, row.message, row.wParam, row.lParam);
         EXPECT_EQ(dialog.heard, row.heard);
     }
+    DestroyMenu(stray);
 }
 
 TEST(Win32Dialog, DoModalInitialisesOnceBlocksTheOwnerAndEndsByTheKeyboard)

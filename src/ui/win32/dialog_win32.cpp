@@ -238,7 +238,8 @@ struct CDialogEx::Impl {
     bool ending = false;
     int result = IDCANCEL;
     bool paintByDefault = false;  // the base OnPaint left the painting to the dialog manager
-    std::map<HMENU, CMenu*> popups;
+    std::map<HMENU, CMenu*> popups;  // the system menu and the popups appended to it
+    HWND toolTips = nullptr;         // made with the first tool tip; goes with the dialog, its owner
 
     static Impl* Of(HWND dialog) { return reinterpret_cast<Impl*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
@@ -370,6 +371,40 @@ struct CDialogEx::Impl {
 
 void RegisterPopup(CDialogEx& dialog, CMenu& popup) { CDialogEx::Impl::AddPopup(dialog, popup); }
 
+void SetToolTipOf(HWND control, const std::string& text)
+{
+    HWND dialog = GetParent(control);
+    CDialogEx::Impl* impl = dialog != nullptr ? CDialogEx::Impl::Of(dialog) : nullptr;
+    if (impl == nullptr) {
+        return;
+    }
+    if (impl->toolTips == nullptr) {
+        impl->toolTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
+                                         GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(impl->toolTips, TTM_SETMAXTIPWIDTH, 0, 480);  // a long text wraps
+    }
+    std::wstring wide = Wide(text);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = wide.data();
+    if (dynamic_cast<CStatic*>(HandleOfWindow(control)) != nullptr) {
+        // A static text lets the mouse through to the dialog: the tool is
+        // its place there.
+        tool.uFlags = TTF_SUBCLASS;
+        GetWindowRect(control, &tool.rect);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&tool.rect), 2);
+    } else {
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    }
+    SendMessageW(impl->toolTips, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (!wide.empty()) {
+        SendMessageW(impl->toolTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
 HFONT DialogFont(HWND dialog, bool bold)
 {
     const auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
@@ -401,6 +436,7 @@ CDialogEx::CDialogEx(const DialogTemplate& dialogTemplate, CWnd* parent)
 
     systemMenu_.m_hMenu = reinterpret_cast<NativeMenu*>(::GetSystemMenu(window.hwnd, FALSE));
     systemMenu_.owner = this;
+    window.popups[Hmenu(&systemMenu_)] = &systemMenu_;
 
     // The dialog manager made the controls in template order, each one
     // below the one before.

@@ -21,8 +21,11 @@ inline NativeWindow* HandleOf(HWND window) { return reinterpret_cast<NativeWindo
 HFONT DialogFont(HWND dialog, bool bold);
 
 // A popup appended to a menu of this dialog: its opening reaches
-// OnInitMenuPopup.
+// OnInitMenuPopup, as the system menu's does.
 void RegisterPopup(CDialogEx& dialog, CMenu& popup);
+
+// The tool tip of a control of a dialog; an empty text takes it away.
+void SetToolTipOf(HWND control, const std::string& text);
 
 // Whether the menu is open on the screen now (between WM_INITMENUPOPUP and
 // WM_UNINITMENUPOPUP).

@@ -73,8 +73,8 @@ void CWnd::SetTakesFocus(bool takes)
 
 bool CWnd::TakesFocus() const { return (StyleOf(this) & WS_TABSTOP) != 0; }
 
-// No tool tips here: the status line wraps its whole text onto a second line.
-void CWnd::SetToolTip(const std::string&) {}
+// A control's tool tip; an empty text takes it away.
+void CWnd::SetToolTip(const std::string& text) { SetToolTipOf(Hwnd(this), text); }
 
 void CWnd::SetIcon(HICON icon, bool big)
 {
