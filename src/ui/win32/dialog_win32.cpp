@@ -495,8 +495,8 @@ PixelRect CDialogEx::MapDialogRect(DialogUnitRect rect) const { return DialogUni
 int CDialogEx::DoModal()
 {
     Impl& window = *impl_;
-    if (window.running) {
-        return -1;
+    if (window.running || window.hwnd == nullptr) {
+        return -1;  // already running, or the window could not be made
     }
     window.running = true;
     window.ending = false;
