@@ -35,6 +35,22 @@ enum class Emphasis : std::uint8_t {
     Failure,
 };
 
+struct Colour {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    bool operator==(const Colour&) const = default;
+};
+
+// WCAG's contrast ratio of two colours, 1 to 21.
+double Contrast(Colour a, Colour b);
+
+// The text colour of an emphasis on this window colour, with a contrast of at
+// least 4.5 : 1: the dark red or amber on a light window, the light ones on a
+// dark window, whichever contrasts more; where neither reaches it (a middle
+// grey), that colour darkened or lightened just enough.
+Colour EmphasisColour(Emphasis emphasis, Colour window);
+
 class CWnd {
 public:
     CWnd() = default;

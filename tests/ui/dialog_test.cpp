@@ -631,6 +631,7 @@ private slots:
         QTest::addColumn<QColor>("text");
         QTest::newRow("light") << QColor(0xEF, 0xEF, 0xEF) << QColor(Qt::black);
         QTest::newRow("white") << QColor(Qt::white) << QColor(Qt::black);
+        QTest::newRow("classic grey") << QColor(0xC0, 0xC0, 0xC0) << QColor(Qt::black);
         QTest::newRow("dark") << QColor(0x2D, 0x2D, 0x2D) << QColor(0xE0, 0xE0, 0xE0);
         QTest::newRow("black") << QColor(Qt::black) << QColor(Qt::white);
     }

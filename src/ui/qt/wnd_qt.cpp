@@ -18,17 +18,6 @@ namespace {
 
 QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-// Text colours for a failure and a warning that stand out on the palette's
-// window colour, light or dark, and keep a contrast of at least 4.5 : 1.
-QColor MarkColor(Emphasis emphasis, const QColor& window)
-{
-    const bool dark = window.lightness() < 128;
-    if (emphasis == Emphasis::Failure) {
-        return dark ? QColor(0xFF, 0x8A, 0x80) : QColor(0xA8, 0x00, 0x1C);
-    }
-    return dark ? QColor(0xFF, 0xD1, 0x80) : QColor(0x7A, 0x43, 0x00);
-}
-
 // The item of a menu: a command id, or a position.
 QAction* ItemOf(QMenu* menu, unsigned item, unsigned flags)
 {
@@ -134,7 +123,11 @@ void CStatic::SetEmphasis(Emphasis emphasis)
     QWidget* label = QtWidget(this);
     QPalette colours = label->parentWidget() != nullptr ? label->parentWidget()->palette() : label->palette();
     if (emphasis != Emphasis::None) {
-        colours.setColor(QPalette::WindowText, MarkColor(emphasis, colours.color(QPalette::Window)));
+        const QColor window = colours.color(QPalette::Window);
+        const Colour text = EmphasisColour(emphasis, {static_cast<std::uint8_t>(window.red()),
+                                                      static_cast<std::uint8_t>(window.green()),
+                                                      static_cast<std::uint8_t>(window.blue())});
+        colours.setColor(QPalette::WindowText, QColor(text.red, text.green, text.blue));
     }
     label->setPalette(colours);
     QFont bold = label->parentWidget() != nullptr ? label->parentWidget()->font() : label->font();

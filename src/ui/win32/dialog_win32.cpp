@@ -7,8 +7,6 @@
 #include "ui/resources.h"
 #include "ui/win32/win32_window.h"
 
-#include <algorithm>
-#include <cmath>
 #include <map>
 #include <set>
 #include <utility>
@@ -179,38 +177,10 @@ std::vector<WORD> BuildDialogTemplate(const DialogTemplate& dialogTemplate)
     return out.Take();
 }
 
-// WCAG's relative luminance of a colour, and the contrast of two.
-double Luminance(COLORREF colour)
-{
-    const auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(GetRValue(colour)) + 0.7152 * channel(GetGValue(colour)) +
-           0.0722 * channel(GetBValue(colour));
-}
-
-double Contrast(COLORREF a, COLORREF b)
-{
-    const double la = Luminance(a);
-    const double lb = Luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// The dark red or amber on a light window colour, the light ones on a dark
-// one: whichever contrasts more. On a colour where neither reaches 4.5 : 1
-// (a middle grey), black or white, one of which always does.
 COLORREF EmphasisColour(Emphasis emphasis, COLORREF window)
 {
-    const bool failure = emphasis == Emphasis::Failure;
-    const COLORREF dark = failure ? RGB(0xA8, 0x00, 0x1C) : RGB(0x7A, 0x43, 0x00);
-    const COLORREF light = failure ? RGB(0xFF, 0x8A, 0x80) : RGB(0xFF, 0xD1, 0x80);
-    const COLORREF chosen = Contrast(dark, window) >= Contrast(light, window) ? dark : light;
-    if (Contrast(chosen, window) >= 4.5) {
-        return chosen;
-    }
-    return Contrast(RGB(0, 0, 0), window) >= Contrast(RGB(0xFF, 0xFF, 0xFF), window) ? RGB(0, 0, 0)
-                                                                                    : RGB(0xFF, 0xFF, 0xFF);
+    const Colour text = EmphasisColour(emphasis, {GetRValue(window), GetGValue(window), GetBValue(window)});
+    return RGB(text.red, text.green, text.blue);
 }
 
 bool MenuIsOpen(HMENU menu) { return OpenMenus().count(menu) != 0; }
