@@ -6,6 +6,22 @@
 
 namespace lumora::ui {
 
+std::unique_ptr<CWnd> NewControlHandle(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::DefPushButton:
+    case ControlKind::PushButton:
+    case ControlKind::AutoCheckBox:
+        return std::make_unique<CButton>();
+    case ControlKind::Edit:
+        return std::make_unique<CEdit>();
+    case ControlKind::Label:
+    case ControlKind::Icon:
+        break;
+    }
+    return std::make_unique<CStatic>();
+}
+
 CWnd* CDialogEx::Adopt(std::unique_ptr<CWnd> control, int id)
 {
     CWnd* kept = owned_.emplace_back(std::move(control)).get();
@@ -37,7 +53,14 @@ bool CDialogEx::OnInitDialog()
     return true;
 }
 
-void CDialogEx::OnCommand(int) {}
+void CDialogEx::OnCommand(int id)
+{
+    if (id == IDOK) {
+        OnOK();
+    } else if (id == IDCANCEL) {
+        OnCancel();
+    }
+}
 
 void CDialogEx::OnOK()
 {

@@ -2,7 +2,8 @@
 // and the LED currents. Its back end creates the window and its controls at
 // their dialog-unit places, in template order (which is the tab order), and
 // turns the window's events into the calls below: a button click into
-// OnCommand (OK and Cancel into OnOK and OnCancel, Enter and Escape alike),
+// OnCommand (whose base sends OK and Cancel on to OnOK and OnCancel; Enter and
+// Escape are their clicks),
 // the window's close button into OnClose, a system menu item into
 // OnSysCommand, a timer into OnTimer, a popup about to open into
 // OnInitMenuPopup, a paint into OnPaint.
@@ -106,7 +107,7 @@ protected:
     // Runs once before the window is first shown; loads the controls from the
     // members. Returning true puts the focus on the first tab stop.
     virtual bool OnInitDialog();
-    // A click on a control that is not OK or Cancel.
+    // A click on a button, by its id; the base knows OK and Cancel.
     virtual void OnCommand(int id);
     // OK: exchange with validation, close when it succeeds. Cancel: close.
     virtual void OnOK();
@@ -138,6 +139,10 @@ private:
     CMenu systemMenu_;
     std::unique_ptr<Impl> impl_;
 };
+
+// The handle of a control of this kind (CButton, CEdit or CStatic), for the
+// back ends as they make the controls.
+std::unique_ptr<CWnd> NewControlHandle(ControlKind kind);
 
 // The hooks' defaults: a warning box, DoModal, the operator help, the
 // system's file chooser and a question box.

@@ -3,55 +3,41 @@
 #include "actions/outcome.h"
 #include "patterns/presets.h"
 
-#include <string_view>
+#include <string>
 
 namespace lumora::ui {
 
 namespace {
 
-// The text with each %1 ... %9 replaced by the argument of that number.
-std::string Fill(std::string_view text, std::initializer_list<std::string> arguments)
-{
-    std::string filled;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const std::size_t index = at + 1 < text.size() ? static_cast<std::size_t>(text[at + 1] - '1') : 0;
-        if (text[at] == '%' && at + 1 < text.size() && index < arguments.size()) {
-            filled += arguments.begin()[index];
-            ++at;
-        } else {
-            filled += text[at];
-        }
-    }
-    return filled;
-}
-
 // Who may open the module is the system's business: Linux gives a USB device
 // to its owner only, Windows' HID driver serves every user.
+std::string Permissions()
+{
 #ifdef _WIN32
-constexpr std::string_view kPermissions = "";
+    return {};
 #else
-constexpr std::string_view kPermissions =
-    "When this user may not open the module\n"
-    "Linux gives a USB device to its owner only. The udev rule of Lumora gives the module to the user "
-    "logged in at the seat, and to the members of the plugdev group (for scripts run over SSH or "
-    "from cron). The Lumora package installs the rule; without it, an administrator runs\n"
-    "    %5\n"
-    "and re-plugs the module. To join the group: %6, then log in again.\n"
-    "\n";
+    return std::string("When this user may not open the module\n"
+                       "Linux gives a USB device to its owner only. The udev rule of Lumora gives the module to "
+                       "the user logged in at the seat, and to the members of the plugdev group (for scripts run "
+                       "over SSH or from cron). The Lumora package installs the rule; without it, an administrator "
+                       "runs\n    ") +
+           kInstallRuleCommand + "\nand re-plugs the module. To join the group: " + kJoinPlugdevCommand +
+           ", then log in again.\n\n";
 #endif
+}
 
 }  // namespace
 
 std::string OperatorHelpText()
 {
-    const std::string text = std::string(
+    return std::string(
                "Connecting\n"
                "Plug the projection module in over USB and press \"ConnectUSB\". "
                "\"USB Connected ?\" is ticked when the module was found and cleared when it was not. "
                "The tick shows the outcome of the last \"ConnectUSB\" only; it does not follow the link. "
                "While this window has the module open, no other program can use it, and the other way round: "
                "a module held by another program is named in the status line with that program.\n"
-               "\n") + std::string(kPermissions) + std::string(
+               "\n") + Permissions() + std::string(
                "The status line\n"
                "Beneath the buttons, one line tells what each action did: sent and accepted, a warning, or what "
                "failed (marked). While an action runs it shows the step, the commands sent so far and how long "
@@ -73,14 +59,14 @@ std::string OperatorHelpText()
                "\"PAUSE\" and \"STOP\": pause or stop the running pattern sequence.\n"
                "\n"
                "Fields\n"
-               "Frequency: %1 to %2 Hz. Pictures (Project 1 Picture, M and N): %3 to %4.\n"
+               "Frequency: ") + std::to_string(kMinFrequency) + " to " + std::to_string(kMaxFrequency) +
+           " Hz. Pictures (Project 1 Picture, M and N): " + std::to_string(kMinPicture) + " to " +
+           std::to_string(kMaxPicture) + std::string(".\n"
                "The three projecting buttons that read fields check all four first and send nothing "
                "while one of them is refused.\n"
                "\n"
                "\"OK\" checks the fields and closes the window; \"Cancel\" and Escape close it at once. "
                "Closing the window leaves the module as it is.");
-    return Fill(text, {std::to_string(kMinFrequency), std::to_string(kMaxFrequency), std::to_string(kMinPicture),
-                       std::to_string(kMaxPicture), kInstallRuleCommand, kJoinPlugdevCommand});
 }
 
 }  // namespace lumora::ui

@@ -126,8 +126,8 @@ bool CLumoraDlg::OnInitDialog()
     CDialogEx::OnInitDialog();
 
     const std::string aboutText = LoadResourceString(IDS_ABOUTBOX);
-    if (CMenu* menu = GetSystemMenu(); menu != nullptr && !menuBuilt_) {
-        menuBuilt_ = true;
+    if (!MenuBuilt()) {
+        CMenu* menu = GetSystemMenu();
         menu->AppendMenu(MF_STRING, SequenceFileCommand, "Project Sequence File...");
         menu->AppendMenu(MF_STRING, LedCurrentsCommand, "LED Currents...");
         menu->AppendMenu(MF_SEPARATOR);
@@ -249,10 +249,10 @@ HICON CLumoraDlg::OnQueryDragIcon() { return appIcon; }
 // The dialog's own items of the system menu: off while an action runs.
 void CLumoraDlg::EnableMenu(bool enable)
 {
-    CMenu* menu = GetSystemMenu();
-    if (!menuBuilt_ || menu == nullptr) {
+    if (!MenuBuilt()) {
         return;
     }
+    CMenu* menu = GetSystemMenu();
     const unsigned state = enable ? MF_ENABLED : MF_GRAYED;
     for (const unsigned command : {SequenceFileCommand, LedCurrentsCommand, DisconnectCommand}) {
         menu->EnableMenuItem(command, MF_BYCOMMAND | state);
@@ -486,7 +486,7 @@ void CLumoraDlg::OnModuleEntry(unsigned index)
 // unseen. Calls the HID library, so never while an action runs.
 void CLumoraDlg::RefreshModules()
 {
-    if (!menuBuilt_ || ActionRunning()) {
+    if (!MenuBuilt() || ActionRunning()) {
         return;
     }
     modules_ = ListModules();
@@ -536,7 +536,7 @@ void CLumoraDlg::OnModulesChanged()
             ReleaseUnplugged(change.port);
         }
     }
-    if (menuBuilt_ && moduleMenu_.IsShown()) {
+    if (MenuBuilt() && moduleMenu_.IsShown()) {
         RefreshModules();  // the open menu follows; a closed one is listed afresh when it opens
     }
 }

@@ -90,6 +90,8 @@ private:
     void FinishAction();
     void ShowStatus(const std::string& text, Severity severity);
     void EnableMenu(bool enable);
+    // Whether the system menu has the dialog's items (OnInitDialog adds them).
+    bool MenuBuilt() const { return moduleMenu_.m_hMenu != nullptr; }
 
     void OnProjectFullFringes();
     void OnProjectRange();
@@ -118,7 +120,6 @@ private:
 
     CStatic* statusLine_ = nullptr;
     CMenu moduleMenu_;
-    bool menuBuilt_ = false;           // the system menu has the dialog's items
     unsigned modulePosition_ = 0;      // the Module submenu's place in it
     std::vector<ModuleInfo> modules_;   // as the Module submenu lists them
     std::array<int, 3> leds_{kLedCurrent, kLedCurrent, kLedCurrent};

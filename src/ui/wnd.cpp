@@ -28,14 +28,15 @@ Colour Blend(Colour colour, Colour target, int step)
     return {mix(colour.red, target.red), mix(colour.green, target.green), mix(colour.blue, target.blue)};
 }
 
-}  // namespace
-
+// WCAG's contrast ratio of two colours, 1 to 21.
 double Contrast(Colour a, Colour b)
 {
     const double la = Luminance(a);
     const double lb = Luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
+
+}  // namespace
 
 Colour EmphasisColour(Emphasis emphasis, Colour window)
 {

@@ -42,9 +42,6 @@ struct Colour {
     bool operator==(const Colour&) const = default;
 };
 
-// WCAG's contrast ratio of two colours, 1 to 21.
-double Contrast(Colour a, Colour b);
-
 // The text colour of an emphasis on this window colour, with a contrast of at
 // least 4.5 : 1: the dark red or amber on a light window, the light ones on a
 // dark window, whichever contrasts more; where neither reaches it (a middle

@@ -38,25 +38,21 @@ std::unique_ptr<CWnd> CreateWidget(const ControlTemplate& control, QWidget* pare
 {
     const QString caption = QString::fromUtf8(control.caption);
     QWidget* widget = nullptr;
-    std::unique_ptr<CWnd> handle;
     switch (control.kind) {
     case ControlKind::DefPushButton:
     case ControlKind::PushButton: {
         auto* button = new QPushButton(caption, parent);
         button->setDefault(control.kind == ControlKind::DefPushButton);
         widget = button;
-        handle = std::make_unique<CButton>();
         break;
     }
     case ControlKind::AutoCheckBox:
         widget = new QCheckBox(caption, parent);
-        handle = std::make_unique<CButton>();
         break;
     case ControlKind::Edit: {
         auto* edit = new QLineEdit(caption, parent);
         edit->setFrame((control.style & kBorder) != 0);
         widget = edit;
-        handle = std::make_unique<CEdit>();
         break;
     }
     case ControlKind::Label: {
@@ -67,7 +63,6 @@ std::unique_ptr<CWnd> CreateWidget(const ControlTemplate& control, QWidget* pare
         // A label without a buddy shows '&' as typed, which is what no-prefix asks.
         label->setText(caption);
         widget = label;
-        handle = std::make_unique<CStatic>();
         break;
     }
     case ControlKind::Icon: {
@@ -76,7 +71,6 @@ std::unique_ptr<CWnd> CreateWidget(const ControlTemplate& control, QWidget* pare
         label->setPixmap(QtIcon(LoadAppIcon()).pixmap(size, size));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         widget = label;
-        handle = std::make_unique<CStatic>();
         break;
     }
     }
@@ -84,6 +78,7 @@ std::unique_ptr<CWnd> CreateWidget(const ControlTemplate& control, QWidget* pare
     if (control.id != IDC_STATIC) {
         widget->setObjectName(QStringLiteral("control%1").arg(control.id));
     }
+    std::unique_ptr<CWnd> handle = NewControlHandle(control.kind);
     handle->m_hWnd = HandleOf(widget);
     return handle;
 }
@@ -107,17 +102,6 @@ struct CDialogEx::Impl : QDialog {
     std::map<unsigned, QTimer*> timers;
     int waitCursors = 0;
     QPaintEvent* painting = nullptr;  // the paint event that OnPaint answers
-
-    void Clicked(int id)
-    {
-        if (id == IDOK) {
-            owner.OnOK();
-        } else if (id == IDCANCEL) {
-            owner.OnCancel();
-        } else {
-            owner.OnCommand(id);
-        }
-    }
 
     void setVisible(bool visible) override
     {
@@ -242,7 +226,7 @@ CWnd* CDialogEx::CreateControl(const ControlTemplate& control)
     widget->setFocusPolicy((control.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::NoFocus);
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         const int id = control.id;
-        QObject::connect(button, &QAbstractButton::clicked, impl_.get(), [this, id] { impl_->Clicked(id); });
+        QObject::connect(button, &QAbstractButton::clicked, impl_.get(), [this, id] { OnCommand(id); });
     }
     widget->show();
     return Adopt(std::move(handle), control.id);

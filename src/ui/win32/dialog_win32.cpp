@@ -73,23 +73,6 @@ DWORD DialogExStyleOf(const DialogTemplate& dialogTemplate)
     return (dialogTemplate.style & kAppWindow) != 0 ? WS_EX_APPWINDOW : 0;
 }
 
-// The handle of a control of this kind.
-std::unique_ptr<CWnd> HandleFor(ControlKind kind)
-{
-    switch (kind) {
-    case ControlKind::DefPushButton:
-    case ControlKind::PushButton:
-    case ControlKind::AutoCheckBox:
-        return std::make_unique<CButton>();
-    case ControlKind::Edit:
-        return std::make_unique<CEdit>();
-    case ControlKind::Label:
-    case ControlKind::Icon:
-        break;
-    }
-    return std::make_unique<CStatic>();
-}
-
 // The class by name, as CreateWindowExW takes it (the atoms are the
 // templates' shorthand alone).
 const wchar_t* ClassNameOf(WORD atom)
@@ -286,10 +269,8 @@ struct CDialogEx::Impl {
 
     INT_PTR Command(int id, int code, HWND from)
     {
-        if (id == IDOK && code == BN_CLICKED) {
-            owner.OnOK();  // the button or Enter
-        } else if (id == IDCANCEL && code == BN_CLICKED) {
-            owner.OnCancel();  // the button or Escape
+        if ((id == IDOK || id == IDCANCEL) && code == BN_CLICKED) {
+            owner.OnCommand(id);  // the buttons, or Enter and Escape (from no button where the dialog has none)
         } else if (from == nullptr && code == 0) {
             owner.OnSysCommand(static_cast<unsigned>(id));  // an item of a submenu of the system menu
         } else if (from != nullptr && code == BN_CLICKED) {
@@ -412,7 +393,7 @@ CDialogEx::CDialogEx(const DialogTemplate& dialogTemplate, CWnd* parent)
     // below the one before.
     HWND child = GetWindow(window.hwnd, GW_CHILD);
     for (const ControlTemplate& control : template_.controls) {
-        std::unique_ptr<CWnd> handle = HandleFor(control.kind);
+        std::unique_ptr<CWnd> handle = NewControlHandle(control.kind);
         handle->m_hWnd = HandleOf(child);
         SetWindowLongPtrW(child, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(handle.get()));
         controls_.push_back(Adopt(std::move(handle), control.id));
@@ -442,7 +423,7 @@ CWnd* CDialogEx::CreateControl(const ControlTemplate& control)
     if (control.kind == ControlKind::Icon) {
         SendMessageW(created, STM_SETICON, reinterpret_cast<WPARAM>(NativeIconOf(LoadAppIcon())), 0);
     }
-    std::unique_ptr<CWnd> handle = HandleFor(control.kind);
+    std::unique_ptr<CWnd> handle = NewControlHandle(control.kind);
     handle->m_hWnd = HandleOf(created);
     SetWindowLongPtrW(created, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(handle.get()));
     return Adopt(std::move(handle), control.id);
